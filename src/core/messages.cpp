@@ -1,0 +1,133 @@
+#include "core/messages.h"
+
+#include "core/text.h"
+#include "ui/user_interface.h"
+
+namespace tav {
+
+namespace {
+
+const char* const kErrorTexts[] = {
+    "Unknown or no error",
+    "Memory allocation error",
+    "Command construction error",
+    "File access error",
+    "Syntax error",
+    "IF/ELSE Mismatch error",
+    "Use of the unsupported \"IF BIOS\" construct error",
+    "\"IF\"-\"END IF\" or \"IF\"-\"ELSE\" mismatch error",
+    "Too much nestled \"IF\"'s error (max 4096)",
+    "Section does not exist error",
+    "Section or Line does not exist error",
+    "Line does not exist error",
+    "Unknown option error",
+    "Registry key could not be created/opened error",
+    "Invalid registry value type error",
+    "Registry key could not be opened error",
+    "Registry key could not be deleted",
+    "User abort",
+};
+
+constexpr size_t kOutputWidth = 80;
+
+// The text as the LOG file stores it: CR LF line ends, no markers.
+std::string ForLogFile(std::string_view working) {
+  std::string out;
+  out.reserve(working.size() + working.size() / 16 + 2);
+  bool lineStart = true;
+  for (char c : working) {
+    if (lineStart && IsMarker(c)) {
+      lineStart = false;
+      continue;
+    }
+    lineStart = false;
+    if (c == '\n') {
+      out += "\r\n";
+      lineStart = true;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+void AppendToLogFile(InterpreterState& st, std::string_view working) {
+  platform::File file = platform::OpenFile(platform::NativePath(st.options.logPath), platform::OpenMode::AppendAlways);
+  if (!file.IsOpen()) {
+    WriteDebugLog(st, working);
+    return;
+  }
+  file.Write(ForLogFile(working));
+}
+
+}  // namespace
+
+const char* ErrorText(int code) {
+  if (code < 0 || code >= static_cast<int>(std::size(kErrorTexts))) return kErrorTexts[0];
+  return kErrorTexts[code];
+}
+
+void WriteDebugLog(InterpreterState& st, std::string_view text) {
+  if (!st.options.debug || !st.debugLog.IsOpen()) return;
+  st.debugLog.Write(text);
+}
+
+void PrintMessage(InterpreterState& st, std::string_view text) {
+  bool toWindow = st.options.output && st.ui != nullptr && st.ui->HasOutputWindow();
+  if (!st.options.log && !toWindow) return;
+  std::string working;
+  working.reserve(text.size());
+  for (char c : text) {
+    if (c != '\r' && c != '\a') working += c;
+  }
+  if (st.options.log) AppendToLogFile(st, working);
+  if (toWindow) st.ui->ShowOutput(WrapForOutput(working));
+}
+
+void ReportError(InterpreterState& st, int code) {
+  st.errorCode = code;
+  WriteDebugLog(st, Format("TAV32 Error in Line %u: %s.\r\n", st.lineNumber, ErrorText(code)));
+  PrintMessage(st, Format("\n%cTAV32 Error in Line %u: %s.\n", kErrorMarker, st.lineNumber, ErrorText(code)));
+}
+
+std::string WrapForOutput(std::string_view text) {
+  std::string s(text);
+  size_t pos = 0;
+  bool marked = !s.empty() && IsMarker(s[0]);
+  char marker = marked ? s[0] : 0;
+  if (marked) pos = 1;
+  while (pos < s.size()) {
+    size_t lf = s.find('\n', pos);
+    size_t end = lf == std::string::npos ? s.size() : lf;
+    if (end - pos < kOutputWidth) {
+      if (lf == std::string::npos) break;
+      pos = lf + 1;
+      continue;
+    }
+    // The break blank: offset 80 itself, else the last blank from 79 down to 1.
+    size_t brk = 0;
+    if (end - pos > kOutputWidth && s[pos + kOutputWidth] == ' ') {
+      brk = kOutputWidth;
+    } else {
+      for (size_t k = kOutputWidth - 1; k >= 1; --k) {
+        if (s[pos + k] == ' ') {
+          brk = k;
+          break;
+        }
+      }
+    }
+    size_t next;
+    if (brk != 0) {
+      s[pos + brk] = '\n';
+      next = pos + brk + 1;
+    } else {
+      s.insert(pos + kOutputWidth, 1, '\n');
+      next = pos + kOutputWidth + 1;
+    }
+    if (marked) s.insert(next, 1, marker);
+    pos = next;
+  }
+  return s;
+}
+
+}  // namespace tav

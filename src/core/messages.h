@@ -1,0 +1,54 @@
+// Messages, error codes and logs: the error table, the message routine that
+// feeds the LOG file and the output window, the error report and the debug log.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/state.h"
+
+namespace tav {
+
+enum ErrorCode : int {
+  kErrNone = 0,
+  kErrMemory = 1,
+  kErrConstruction = 2,
+  kErrFileAccess = 3,
+  kErrSyntax = 4,
+  kErrIfElseMismatch = 5,
+  kErrIfBios = 6,
+  kErrEndIfMismatch = 7,
+  kErrTooManyIfs = 8,
+  kErrNoSection = 9,
+  kErrNoSectionOrLine = 10,
+  kErrNoLine = 11,
+  kErrUnknownOption = 12,
+  kErrRegCreateOpen = 13,
+  kErrRegValueType = 14,
+  kErrRegOpen = 15,
+  kErrRegDelete = 16,
+  kErrUserAbort = 17,
+};
+
+// The error table's text for a code ("Syntax error").
+const char* ErrorText(int code);
+
+// Line markers: a message line may begin with one, which colours the line in
+// the output window and never reaches the LOG file.
+constexpr char kErrorMarker = '\xFF';
+constexpr char kInfoMarker = '\xFE';
+inline bool IsMarker(char c) { return c == kErrorMarker || c == kInfoMarker; }
+
+constexpr const char* kProductVersion = "TAV32 1.21";
+
+// Sends a message (lines ended by LF) to the LOG file and the output window.
+void PrintMessage(InterpreterState& st, std::string_view text);
+// The error report: sets errorCode, records the failure in the debug log and
+// sends "TAV32 Error in Line N: text." through the message routine.
+void ReportError(InterpreterState& st, int code);
+// Writes text to the debug log when DEBUG is on.
+void WriteDebugLog(InterpreterState& st, std::string_view text);
+// Wraps a message for the 80-column output window.
+std::string WrapForOutput(std::string_view text);
+
+}  // namespace tav

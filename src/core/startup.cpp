@@ -1,0 +1,216 @@
+#include "core/startup.h"
+
+#include <new>
+
+#include "core/messages.h"
+#include "core/run.h"
+#include "core/text.h"
+#include "ini/profile.h"
+#include "platform/fs.h"
+#include "platform/process.h"
+#include "platform/system.h"
+#include "ui/user_interface.h"
+
+namespace tav {
+
+namespace {
+
+constexpr size_t kDefaultCommandLineLimit = 511;
+constexpr const char* kErrorCaption = "TAV32 1.21 Error";
+
+std::string JoinPath(const std::string& directory, const std::string& name) {
+  if (directory.empty() || directory.back() == platform::PathSeparator()) return directory + name;
+  return directory + platform::PathSeparator() + name;
+}
+
+void DropTrailingBlanks(std::string& s) {
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+}
+
+bool CreateDebugLog(InterpreterState& st) {
+  std::string directory = platform::WindowsDirectory();
+  if (directory.empty()) return false;
+  st.debugLog = platform::OpenFile(JoinPath(directory, "DEBUGLOG.TAV"), platform::OpenMode::CreateTruncate);
+  return st.debugLog.IsOpen();
+}
+
+}  // namespace
+
+CommandLine ReadCommandLine(const std::vector<std::string>& args) {
+  CommandLine result;
+  if (args.empty()) return result;
+  result.programFile = args[0];
+  std::string word;
+  bool haveWord = false;
+  auto finish = [&] {
+    DropTrailingBlanks(word);
+    if (haveWord && !word.empty()) result.optionWords.push_back(word);
+    word.clear();
+    haveWord = false;
+  };
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (!arg.empty() && arg[0] == '-') {
+      finish();
+      size_t start = arg.find_first_not_of('-');
+      word = start == std::string::npos ? std::string() : arg.substr(start);
+      haveWord = true;
+    } else {
+      if (!word.empty()) word += ' ';
+      word += arg;
+      haveWord = true;
+    }
+  }
+  finish();
+  return result;
+}
+
+std::vector<std::string> SplitShellWords(std::string_view text) {
+  std::vector<std::string> words;
+  std::string word;
+  bool inWord = false, quoted = false;
+  for (char c : text) {
+    if (c == '"') {
+      quoted = !quoted;
+      inWord = true;
+    } else if ((c == ' ' || c == '\t') && !quoted) {
+      if (inWord) words.push_back(word);
+      word.clear();
+      inWord = false;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (inWord) words.push_back(word);
+  return words;
+}
+
+std::string DefaultCommandLine() {
+  std::string directory = platform::WindowsDirectory();
+  if (directory.empty()) return std::string();
+  std::string value;
+  if (!ini::ReadProfileString(JoinPath(directory, "WIN.INI"), "TAV32", "default command line", value)) {
+    return std::string();
+  }
+  if (value.size() > kDefaultCommandLineLimit) value.resize(kDefaultCommandLineLimit);
+  return value;
+}
+
+std::string NormaliseProgramText(std::string_view bytes) {
+  size_t nul = bytes.find('\0');
+  if (nul != std::string_view::npos) bytes = bytes.substr(0, nul);
+  std::string text;
+  text.reserve(bytes.size() + 1);
+  for (char c : bytes) {
+    if (c == '\r' || c == '\a') continue;
+    text += c == '\t' ? ' ' : c;
+  }
+  text += '\n';
+  return text;
+}
+
+bool LoadProgramFile(InterpreterState& st, const CommandLine& commandLine) {
+  if (!commandLine.programFile) {
+    ReportError(st, kErrFileAccess);
+    return false;
+  }
+  std::string path = platform::NativePath(*commandLine.programFile);
+  st.programTitle = platform::FileTitle(path);
+  try {
+    std::string bytes;
+    if (!platform::ReadWholeFile(path, bytes)) {
+      ReportError(st, kErrFileAccess);
+      return false;
+    }
+    st.programText = NormaliseProgramText(bytes);
+  } catch (const std::bad_alloc&) {
+    ReportError(st, kErrMemory);
+    return false;
+  }
+  return true;
+}
+
+bool ReadOptions(InterpreterState& st, const std::vector<std::string>& words) {
+  Options& o = st.options;
+  o.debug = o.trace = o.noAbort = o.quiet = false;
+  for (const std::string& word : words) {
+    if (StartsWithNoCase(word, "DEBUG")) {
+      o.debug = true;
+      if (!CreateDebugLog(st)) {
+        ReportError(st, kErrFileAccess);
+        st.ui->MessageBox(kErrorCaption, ErrorText(kErrFileAccess));
+        return false;
+      }
+    } else if (StartsWithNoCase(word, "TRACE")) {
+      o.trace = true;
+    } else if (StartsWithNoCase(word, "OUTPUT")) {
+      o.output = true;
+    } else if (StartsWithNoCase(word, "NOABORT")) {
+      o.noAbort = true;
+    } else if (StartsWithNoCase(word, "QUIET")) {
+      o.quiet = true;
+    } else if (StartsWithNoCase(word, "LOG ")) {
+      o.log = true;
+      o.logPath = word.substr(4);
+      platform::RemoveFile(platform::NativePath(o.logPath));
+    } else {
+      ReportError(st, kErrUnknownOption);
+      st.ui->MessageBox(kErrorCaption, ErrorText(kErrUnknownOption));
+    }
+  }
+  return true;
+}
+
+bool ExpandEnvironment(InterpreterState& st) {
+  const std::string& text = st.programText;
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  for (;;) {
+    size_t open = text.find('%', i);
+    if (open == std::string::npos) {
+      out.append(text, i, std::string::npos);
+      break;
+    }
+    if (open + 1 < text.size() && text[open + 1] == '%') {
+      out.append(text, i, open + 1 - i);
+      i = open + 2;
+      continue;
+    }
+    size_t close = text.find('%', open + 1);
+    if (close == std::string::npos) {
+      ReportError(st, kErrConstruction);
+      return false;
+    }
+    std::optional<std::string> value = platform::GetEnvironment(text.substr(open + 1, close - open - 1));
+    if (!value || value->empty()) {
+      out.append(text, i, close + 1 - i);
+    } else {
+      out.append(text, i, open - i);
+      out += *value;
+    }
+    i = close + 1;
+  }
+  st.programText = std::move(out);
+  return true;
+}
+
+int StartAndRun(InterpreterState& st, const std::vector<std::string>& args) {
+  st.options.output = false;
+  st.options.log = false;
+  CommandLine commandLine = ReadCommandLine(args);
+  if (!commandLine.programFile) commandLine = ReadCommandLine(SplitShellWords(DefaultCommandLine()));
+  if (!LoadProgramFile(st, commandLine)) {
+    st.ui->MessageBox("TAV32 1.21 error", "Program file could not be loaded.");
+    return 1;
+  }
+  st.ui->SetControlText(kProgramFile, st.programTitle);
+  st.stopRequested = false;
+  if (!ReadOptions(st, commandLine.optionWords)) return st.errorCode;
+  if (!ExpandEnvironment(st)) return st.errorCode;
+  platform::CatchInterrupt(&st.stopRequested, &st.userAbort, st.options.noAbort);
+  return RunProgram(st);
+}
+
+}  // namespace tav

@@ -1,0 +1,39 @@
+// Start-up: the command line, loading the program file, the option words and
+// the environment expansion, in the order that ends in the run.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/state.h"
+
+namespace tav {
+
+struct CommandLine {
+  std::optional<std::string> programFile;
+  std::vector<std::string> optionWords;
+};
+
+// Reads the arguments after the program's own name: the first is the program
+// file, each later one beginning with "-" starts an option word (the dashes
+// are the cut), and one that does not continues the current word after a
+// blank.
+CommandLine ReadCommandLine(const std::vector<std::string>& args);
+// Splits a stored command line into arguments as a shell would: blanks
+// separate, double quotes group.
+std::vector<std::string> SplitShellWords(std::string_view text);
+// The default command line from the user's profile; empty when none.
+std::string DefaultCommandLine();
+
+// Normalises a program file's bytes into the program text.
+std::string NormaliseProgramText(std::string_view bytes);
+bool LoadProgramFile(InterpreterState& st, const CommandLine& commandLine);
+bool ReadOptions(InterpreterState& st, const std::vector<std::string>& words);
+bool ExpandEnvironment(InterpreterState& st);
+
+// The whole start-up followed by the run; returns the process exit code.
+int StartAndRun(InterpreterState& st, const std::vector<std::string>& args);
+
+}  // namespace tav

@@ -1,0 +1,162 @@
+#include "external/external.h"
+
+#include <atomic>
+#include <thread>
+
+#include "core/messages.h"
+#include "core/text.h"
+#include "platform/fs.h"
+#include "platform/process.h"
+#include "ui/user_interface.h"
+
+namespace tav {
+
+namespace {
+
+constexpr size_t kReadPiece = 512;
+constexpr int kSuccessLimit = 32;
+constexpr int kStillActive = 259;
+constexpr const char* kOutputTitle = "TAV32 Output Window";
+
+// Passes keys typed into the output window to the child until stopped.
+class KeyForwarder {
+ public:
+  KeyForwarder(InterpreterState& st, platform::ChildProcess& child) {
+    if (!st.ui->HasOutputWindow() || !st.ui->CanTypeKeys()) {
+      platform::CloseChildInput(child);
+      return;
+    }
+    thread_ = std::thread([this, &st, &child] {
+      while (!done_) {
+        int c = st.ui->PollKey(50);
+        if (c >= 0 && !done_) platform::WriteChildInput(child, static_cast<char>(c));
+      }
+    });
+  }
+  ~KeyForwarder() { Stop(); }
+  void Stop() {
+    done_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
+// Copies the child's output into messages until its pipe breaks or a stop is
+// requested. True when stopped.
+bool CaptureOutput(InterpreterState& st, platform::ChildProcess& child) {
+  char buffer[kReadPiece];
+  for (;;) {
+    long n = platform::ReadChildOutput(child, buffer, sizeof buffer);
+    if (n == 0) return false;
+    if (st.stopRequested) return true;
+    if (n > 0) PrintMessage(st, std::string_view(buffer, static_cast<size_t>(n)));
+  }
+}
+
+}  // namespace
+
+bool RunExternalArgs(InterpreterState& st, const std::vector<std::string>& argv) {
+  platform::ChildProcess child;
+  int error = 0;
+  if (argv.empty() || !platform::StartChild(argv, child, error)) {
+    if (argv.empty()) error = 2;
+    PrintMessage(st, Format("%cCreateProcess failed!\n%cReason: %s", kErrorMarker, kErrorMarker,
+                            platform::ErrorText(error).c_str()));
+    ReportError(st, kErrFileAccess);
+    return false;
+  }
+  int exitCode = kStillActive;
+  {
+    KeyForwarder forwarder(st, child);
+    bool stopped = CaptureOutput(st, child);
+    forwarder.Stop();
+    platform::CloseChildInput(child);
+    platform::CloseChildOutput(child);
+    if (!stopped) exitCode = platform::WaitChild(child);
+  }
+  if (exitCode >= kSuccessLimit) {
+    ReportError(st, kErrFileAccess);
+    return false;
+  }
+  return true;
+}
+
+bool RunExternalCommand(InterpreterState& st, const std::string& commandLine) {
+  return RunExternalArgs(st, SplitCommandLine(commandLine));
+}
+
+std::vector<std::string> SplitCommandLine(std::string_view line) {
+  std::vector<std::string> args;
+  size_t i = 0;
+  auto skipBlanks = [&] {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+  };
+  skipBlanks();
+  if (i >= line.size()) return args;
+  // The program name: quotes delimit it, backslashes are plain characters.
+  std::string program;
+  if (line[i] == '"') {
+    size_t close = line.find('"', i + 1);
+    size_t stop = close == std::string_view::npos ? line.size() : close;
+    program = std::string(line.substr(i + 1, stop - i - 1));
+    i = close == std::string_view::npos ? line.size() : close + 1;
+  } else {
+    while (i < line.size() && line[i] != ' ' && line[i] != '\t') program += line[i++];
+  }
+  args.push_back(program);
+  for (;;) {
+    skipBlanks();
+    if (i >= line.size()) break;
+    std::string arg;
+    bool quoted = false;
+    while (i < line.size()) {
+      char c = line[i];
+      if (!quoted && (c == ' ' || c == '\t')) break;
+      if (c == '\\') {
+        size_t n = 0;
+        while (i < line.size() && line[i] == '\\') ++n, ++i;
+        if (i < line.size() && line[i] == '"') {
+          arg.append(n / 2, '\\');
+          if (n % 2 == 1) {
+            arg += '"';
+            ++i;
+          }
+        } else {
+          arg.append(n, '\\');
+        }
+        continue;
+      }
+      if (c == '"') {
+        if (quoted && i + 1 < line.size() && line[i + 1] == '"') {
+          arg += '"';
+          i += 2;
+          continue;
+        }
+        quoted = !quoted;
+        ++i;
+        continue;
+      }
+      arg += c;
+      ++i;
+    }
+    args.push_back(arg);
+  }
+  return args;
+}
+
+bool Shell(InterpreterState& st, const ArgumentArray* args) {
+  if (!st.stopRequested) st.ui->SetControlText(kStatusLine, "Processing SHELL command.");
+  if (args == nullptr || args->empty()) return true;
+  const std::string& text = (*args)[0].text;
+  if (!st.stopRequested) st.ui->SetOutputTitle(Format("%s - \"%s\"", kOutputTitle, text.c_str()));
+  std::string interpreter = platform::GetEnvironment("COMSPEC").value_or("");
+  if (interpreter.empty()) interpreter = "/bin/sh";
+  bool result = RunExternalArgs(st, {interpreter, "-c", text});
+  if (!st.stopRequested) st.ui->SetOutputTitle(kOutputTitle);
+  return result;
+}
+
+}  // namespace tav

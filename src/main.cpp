@@ -1,0 +1,41 @@
+// Start-up of the interpreter: the command line in, the exit code out.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/startup.h"
+#include "core/state.h"
+#include "platform/console.h"
+#include "ui/console_ui.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: tav32 PROGRAM-FILE [-DEBUG] [-TRACE] [-OUTPUT] [-NOABORT] [-QUIET] [-LOG FILE]\n"
+    "Runs the statements of PROGRAM-FILE one line after the other.\n"
+    "  -DEBUG    record every statement in DEBUGLOG.TAV in the Windows directory\n"
+    "  -TRACE    wait for a key before every statement\n"
+    "  -OUTPUT   show messages and command output on standard output\n"
+    "  -NOABORT  the run cannot be interrupted\n"
+    "  -QUIET    show nothing\n"
+    "  -LOG FILE append every message to FILE (emptied first)\n"
+    "Without arguments the default command line of section [TAV32] in WIN.INI is used.\n"
+    "The exit code is the code of the last error of the run (0 for none).\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    tav::platform::WriteStdout(kUsage);
+    return 0;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    tav::platform::WriteStdout("TAV32 1.21\n");
+    return 0;
+  }
+  std::vector<std::string> args(argv + 1, argv + argc);
+  tav::InterpreterState st;
+  tav::ConsoleUi ui(st.options);
+  st.ui = &ui;
+  return tav::StartAndRun(st, args);
+}

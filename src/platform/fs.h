@@ -1,0 +1,124 @@
+// Files, directories and paths: the narrow file-system interface that the
+// interpreter, the INI and registry stores and the synchronisation engine use.
+// Implemented once per platform (posix/, later win32/); no OS type leaks out.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tav::platform {
+
+// The last system error number of the calling thread (errno on POSIX).
+int LastError();
+// The system's text for an error number, ending with a line break, as the
+// messages that quote it expect ("No such file or directory\n").
+std::string ErrorText(int error);
+
+// The separator of this platform's paths.
+char PathSeparator();
+// A path as written in a program file, with the other platform's separator
+// taken as this one's ("\" becomes "/" on POSIX).
+std::string NativePath(std::string_view written);
+// The absolute form of a path against the current directory, made lexically:
+// "." and ".." folded, doubled separators folded, a trailing separator kept,
+// symbolic links not resolved.
+std::string FullPath(std::string_view path);
+std::string CurrentDirectory();
+bool SetCurrentDirectory(std::string_view path);
+// The file-name part of a path (everything after the last separator).
+std::string FileTitle(std::string_view path);
+
+// An open file. Move-only; closes itself.
+class File {
+ public:
+  File() = default;
+  explicit File(intptr_t handle) : handle_(handle) {}
+  File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  ~File() { Close(); }
+
+  bool IsOpen() const { return handle_ >= 0; }
+  // Writes all of data; false on any failure.
+  bool Write(std::string_view data);
+  // Reads up to size bytes; the count read, 0 at the end, -1 on failure.
+  long Read(void* buffer, size_t size);
+  // Forces written data to stable storage.
+  bool Sync();
+  void Close();
+  intptr_t Handle() const { return handle_; }
+
+ private:
+  intptr_t handle_ = -1;
+};
+
+enum class OpenMode {
+  ReadExisting,    // read; the file must exist
+  CreateTruncate,  // write; created, or emptied when it exists
+  AppendAlways,    // write at the end; created when missing
+};
+// Opens a file; an unopened File on failure (LastError tells why).
+File OpenFile(const std::string& path, OpenMode mode);
+
+// Reads a whole file into out; false on failure (LastError tells why).
+bool ReadWholeFile(const std::string& path, std::string& out);
+// Deletes a file; false when it could not be deleted (also when missing).
+bool RemoveFile(const std::string& path);
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+
+// Replaces the file at path with data in one step: the data goes to a
+// temporary file in the same directory, is flushed to disk, takes over the
+// original's permission bits (and owner where permitted), and is renamed over
+// the original. On any failure the original is untouched, the temporary file
+// is removed, false is returned and error holds the system error number.
+bool ReplaceFileAtomically(const std::string& path, std::string_view data, int& error);
+
+// An exclusive advisory lock that serialises read-modify-write updates of one
+// file between processes. It locks the file's directory, so it works whether
+// or not the file exists yet and survives the file being replaced by rename.
+class UpdateLock {
+ public:
+  explicit UpdateLock(const std::string& path);
+  UpdateLock(const UpdateLock&) = delete;
+  UpdateLock& operator=(const UpdateLock&) = delete;
+  ~UpdateLock();
+  bool Held() const { return handle_ >= 0; }
+
+ private:
+  intptr_t handle_ = -1;
+};
+
+// Attribute bits of the find data, with the values the engine's reports use.
+enum : uint32_t {
+  kAttrReadOnly = 0x1,
+  kAttrHidden = 0x2,
+  kAttrSystem = 0x4,
+  kAttrDirectory = 0x10,
+  kAttrArchive = 0x20,
+  kAttrNormal = 0x80,
+};
+
+// What a directory listing tells about one entry. Times are 64-bit counts of
+// 100-nanosecond units since 1601-01-01 (file times).
+struct FindData {
+  std::string name;
+  uint32_t attributes = 0;
+  uint64_t size = 0;
+  uint64_t creationTime = 0;
+  uint64_t accessTime = 0;
+  uint64_t writeTime = 0;
+  bool isLink = false;  // a symbolic link, listed as itself, never followed
+  bool IsDirectory() const { return (attributes & kAttrDirectory) != 0; }
+};
+
+// The first entry that matches pattern: a path whose last component may hold
+// the wildcards * and ? (case-insensitive, as the program file writes them).
+// Relative patterns are taken against the current directory. False when
+// nothing matches or the directory cannot be read.
+bool FindFirst(const std::string& pattern, FindData& out);
+
+}  // namespace tav::platform

@@ -1,0 +1,258 @@
+// POSIX implementation of the file-system interface.
+#include "platform/fs.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "platform/posix/posix_util.h"
+
+namespace tav::platform {
+
+int LastError() { return errno; }
+
+std::string ErrorText(int error) {
+  std::string text = std::strerror(error);
+  text += '\n';
+  return text;
+}
+
+char PathSeparator() { return '/'; }
+
+std::string NativePath(std::string_view written) {
+  std::string path(written);
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  // Trailing blanks are not part of a file name, as on Windows.
+  while (!path.empty() && path.back() == ' ') path.pop_back();
+  return path;
+}
+
+std::string CurrentDirectory() {
+  std::vector<char> buffer(4096);
+  for (;;) {
+    if (getcwd(buffer.data(), buffer.size()) != nullptr) return std::string(buffer.data());
+    if (errno != ERANGE) return std::string();
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::string FullPath(std::string_view path) {
+  std::string input(path);
+  if (input.empty()) return CurrentDirectory();
+  if (input[0] != '/') input = CurrentDirectory() + "/" + input;
+  bool trailing = input.back() == '/';
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= input.size()) {
+    size_t slash = input.find('/', start);
+    if (slash == std::string::npos) slash = input.size();
+    std::string part = input.substr(start, slash - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = slash + 1;
+  }
+  std::string out;
+  for (const std::string& part : parts) out += "/" + part;
+  if (out.empty()) return "/";
+  if (trailing) out += '/';
+  return out;
+}
+
+bool SetCurrentDirectory(std::string_view path) {
+  std::string p(path);
+  return !p.empty() && chdir(p.c_str()) == 0;
+}
+
+std::string FileTitle(std::string_view path) {
+  size_t slash = path.find_last_of('/');
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = -1;
+  }
+  return *this;
+}
+
+bool File::Write(std::string_view data) {
+  return IsOpen() && WriteAll(static_cast<int>(handle_), data.data(), data.size());
+}
+
+long File::Read(void* buffer, size_t size) {
+  if (!IsOpen()) return -1;
+  for (;;) {
+    ssize_t n = ::read(static_cast<int>(handle_), buffer, size);
+    if (n >= 0) return static_cast<long>(n);
+    if (errno != EINTR) return -1;
+  }
+}
+
+bool File::Sync() { return IsOpen() && ::fsync(static_cast<int>(handle_)) == 0; }
+
+void File::Close() {
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
+  handle_ = -1;
+}
+
+File OpenFile(const std::string& path, OpenMode mode) {
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case OpenMode::ReadExisting:
+      flags |= O_RDONLY;
+      break;
+    case OpenMode::CreateTruncate:
+      flags |= O_WRONLY | O_CREAT | O_TRUNC;
+      break;
+    case OpenMode::AppendAlways:
+      flags |= O_WRONLY | O_CREAT | O_APPEND;
+      break;
+  }
+  if (path.empty()) {
+    errno = ENOENT;
+    return File();
+  }
+  int fd = ::open(path.c_str(), flags, 0666);
+  return File(fd);
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out) {
+  File file = OpenFile(path, OpenMode::ReadExisting);
+  if (!file.IsOpen()) return false;
+  struct stat info {};
+  if (::fstat(static_cast<int>(file.Handle()), &info) != 0) return false;
+  if (S_ISDIR(info.st_mode)) {
+    errno = EISDIR;
+    return false;
+  }
+  out.clear();
+  if (info.st_size > 0) out.reserve(static_cast<size_t>(info.st_size));
+  char buffer[65536];
+  for (;;) {
+    long n = file.Read(buffer, sizeof buffer);
+    if (n < 0) return false;
+    if (n == 0) return true;
+    out.append(buffer, static_cast<size_t>(n));
+  }
+}
+
+bool RemoveFile(const std::string& path) { return !path.empty() && ::unlink(path.c_str()) == 0; }
+
+bool FileExists(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+namespace {
+
+std::string DirectoryOf(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+mode_t DefaultFileMode() {
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
+bool ReplaceFileAtomically(const std::string& path, std::string_view data, int& error) {
+  std::string directory = DirectoryOf(path);
+  std::string temp = directory + "/.tav32-XXXXXX";
+  std::vector<char> name(temp.begin(), temp.end());
+  name.push_back('\0');
+  int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) {
+    error = errno;
+    return false;
+  }
+  struct stat original {};
+  bool exists = ::stat(path.c_str(), &original) == 0;
+  bool ok = WriteAll(fd, data.data(), data.size());
+  if (ok) ok = ::fchmod(fd, exists ? (original.st_mode & 07777) : DefaultFileMode()) == 0;
+  if (ok && exists) {
+    // Keeping the owner needs privileges; without them the file is ours.
+    [[maybe_unused]] int ignored = ::fchown(fd, original.st_uid, original.st_gid);
+  }
+  if (ok) ok = ::fsync(fd) == 0;
+  if (!ok) error = errno;
+  ::close(fd);
+  if (ok && ::rename(name.data(), path.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
+    ::unlink(name.data());
+    return false;
+  }
+  int dirfd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirfd >= 0) {
+    ::fsync(dirfd);
+    ::close(dirfd);
+  }
+  return true;
+}
+
+UpdateLock::UpdateLock(const std::string& path) {
+  int fd = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  while (::flock(fd, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      ::close(fd);
+      return;
+    }
+  }
+  handle_ = fd;
+}
+
+UpdateLock::~UpdateLock() {
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+bool FindFirst(const std::string& pattern, FindData& out) {
+  std::string path = NativePath(pattern);
+  size_t slash = path.find_last_of('/');
+  std::string directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (last.find_first_of("*?") == std::string::npos) {
+    return !last.empty() && StatEntry(path, last, out);
+  }
+  DIR* dir = ::opendir(directory.c_str());
+  if (dir == nullptr) return false;
+  bool found = false;
+  while (dirent* entry = ::readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    if (!WildcardMatch(last, name)) continue;
+    if (StatEntry(directory + "/" + name, name, out)) {
+      found = true;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return found;
+}
+
+}  // namespace tav::platform

@@ -1,0 +1,80 @@
+#include "platform/posix/posix_util.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "core/text.h"
+
+namespace tav::platform {
+
+bool WriteAll(int fd, const void* data, size_t size) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    ssize_t n = ::write(fd, p, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+uint64_t ToFileTime(const struct timespec& time) {
+  constexpr int64_t kEpochDifference = 11644473600LL;
+  int64_t seconds = static_cast<int64_t>(time.tv_sec) + kEpochDifference;
+  if (seconds < 0) return 0;
+  return static_cast<uint64_t>(seconds) * 10'000'000ull + static_cast<uint64_t>(time.tv_nsec) / 100;
+}
+
+void FillFindData(const struct stat& info, const std::string& name, FindData& out) {
+  out.name = name;
+  out.isLink = S_ISLNK(info.st_mode);
+  out.attributes = 0;
+  if (S_ISDIR(info.st_mode)) out.attributes |= kAttrDirectory;
+  if ((info.st_mode & S_IWUSR) == 0 && !out.isLink) out.attributes |= kAttrReadOnly;
+  if (!name.empty() && name[0] == '.') out.attributes |= kAttrHidden;
+  out.size = S_ISDIR(info.st_mode) ? 0 : static_cast<uint64_t>(info.st_size);
+  out.writeTime = ToFileTime(info.st_mtim);
+  out.accessTime = ToFileTime(info.st_atim);
+  out.creationTime = out.writeTime;
+}
+
+bool StatEntry(const std::string& path, const std::string& name, FindData& out) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return false;
+  FillFindData(info, name, out);
+  return true;
+}
+
+namespace {
+
+bool MatchFrom(const std::string& p, size_t i, const std::string& n, size_t j) {
+  while (i < p.size()) {
+    char c = p[i];
+    if (c == '*') {
+      while (i < p.size() && p[i] == '*') ++i;
+      if (i == p.size()) return true;
+      for (size_t k = j; k <= n.size(); ++k) {
+        if (MatchFrom(p, i, n, k)) return true;
+      }
+      return false;
+    }
+    if (j >= n.size()) return false;
+    if (c != '?' && AsciiLower(c) != AsciiLower(n[j])) return false;
+    ++i;
+    ++j;
+  }
+  return j == n.size();
+}
+
+}  // namespace
+
+bool WildcardMatch(const std::string& pattern, const std::string& name) {
+  if (MatchFrom(pattern, 0, name, 0)) return true;
+  return name.find('.') == std::string::npos && MatchFrom(pattern, 0, name + ".", 0);
+}
+
+}  // namespace tav::platform

@@ -1,0 +1,24 @@
+// Helpers shared by the POSIX implementation files.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <string>
+
+#include "platform/fs.h"
+
+namespace tav::platform {
+
+// Writes all bytes, retrying after interruptions and short writes.
+bool WriteAll(int fd, const void* data, size_t size);
+// A stat time as a file time (100-ns units since 1601-01-01).
+uint64_t ToFileTime(const struct timespec& time);
+// The find data of an entry from lstat (a link is described as itself).
+void FillFindData(const struct stat& info, const std::string& name, FindData& out);
+bool StatEntry(const std::string& path, const std::string& name, FindData& out);
+// Windows wildcard matching: * and ?, case-insensitive; "*.*" and "*." also
+// match names without a dot.
+bool WildcardMatch(const std::string& pattern, const std::string& name);
+
+}  // namespace tav::platform

@@ -1,0 +1,38 @@
+// Child processes with piped standard streams, and the environment.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tav::platform {
+
+// A running child: its standard output and standard error both go into one
+// pipe that the interpreter reads; its standard input is a pipe that the
+// interpreter writes (or closes at once, so the child reads end of file).
+struct ChildProcess {
+  intptr_t id = -1;
+  intptr_t outputRead = -1;
+  intptr_t inputWrite = -1;
+};
+
+// Starts argv[0] (looked up in PATH when it has no separator) with argv.
+// False when it could not be started; error holds the system error number.
+bool StartChild(const std::vector<std::string>& argv, ChildProcess& child, int& error);
+// Reads what the child wrote: the count, 0 once every writer has closed the
+// pipe (the child and whatever it started have ended), -1 on a failure worth
+// retrying.
+long ReadChildOutput(ChildProcess& child, char* buffer, size_t size);
+// Passes one typed character to the child's standard input.
+bool WriteChildInput(ChildProcess& child, char c);
+void CloseChildInput(ChildProcess& child);
+void CloseChildOutput(ChildProcess& child);
+// Waits for the child to end; its exit code, or 128 + the signal number for a
+// child ended by a signal.
+int WaitChild(ChildProcess& child);
+
+// The value of an environment variable; nothing when it is not set.
+std::optional<std::string> GetEnvironment(const std::string& name);
+
+}  // namespace tav::platform

@@ -1,0 +1,27 @@
+// The system around the interpreter: its directories, clocks and signals.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace tav::platform {
+
+// The directory that holds the user's profile files and the debug log (the
+// Windows directory). Created when needed. Empty when none can be had.
+std::string WindowsDirectory();
+// The directory of the running executable, ending with a separator.
+std::string ExecutableDirectory();
+
+struct LocalTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+LocalTime CurrentLocalTime();
+// A file time (100-ns units since 1601) converted to local time.
+LocalTime FileTimeToLocal(uint64_t fileTime);
+
+// An interrupt from the terminal (Ctrl+C) sets *stop and *abort instead of ending the
+// process; with ignore set it is ignored altogether.
+void CatchInterrupt(std::atomic<bool>* stop, std::atomic<bool>* abort, bool ignore);
+
+}  // namespace tav::platform

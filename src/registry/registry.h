@@ -1,0 +1,29 @@
+// Registry statements, key paths and the number syntaxes of registry data.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/state.h"
+
+namespace tav::registry {
+
+bool RegOpenKey(InterpreterState& st, const ArgumentArray* args);
+bool RegSetValue(InterpreterState& st, const ArgumentArray* args);
+bool RegDeleteKey(InterpreterState& st, const ArgumentArray* args);
+bool RegDeleteValue(InterpreterState& st, const ArgumentArray* args);
+
+// Opens an existing key (never creates) named by a computer argument and a
+// key path and makes it the current key. The caller saves the former current
+// key before and restores it afterwards, closing the key opened here.
+// Reports error 13 for a key path without a valid root.
+bool OpenKeyPath(InterpreterState& st, const std::string& computer, const std::string& keyPath);
+
+// "0x"-prefixed hexadecimal or decimal, no sign or blanks, at most 32 bits;
+// empty text and "0x" alone give 0.
+bool ParseDwordText(std::string_view text, uint32_t& value);
+// The same for one byte, trailing blanks allowed.
+bool ParseByteText(std::string_view text, uint8_t& value);
+
+}  // namespace tav::registry

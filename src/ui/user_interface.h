@@ -1,0 +1,45 @@
+// What the interpreter needs from its user interface: the status display's
+// controls, the output window, the key wait and message boxes. The POSIX
+// console build implements it on the terminal; tests can supply their own.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tav {
+
+// Status-display controls, by the identifiers the statements address.
+enum StatusControl : int {
+  kStatusLine = 100,
+  kLeftDirectory = 102,
+  kLeftLabel = 103,
+  kRightDirectory = 104,
+  kRightLabel = 105,
+  kSyncLabel = 108,
+  kLineNumber = 109,
+  kProgramFile = 111,
+  kAbortButton = 113,
+};
+
+class UserInterface {
+ public:
+  virtual ~UserInterface() = default;
+  virtual void SetControlText(int control, std::string_view text) = 0;
+  virtual void EnableControl(int control, bool enable) = 0;
+  // Whether an output window exists to show messages and take keys.
+  virtual bool HasOutputWindow() const = 0;
+  virtual void SetOutputTitle(std::string_view title) = 0;
+  // Shows a message text (already wrapped, lines may begin with a marker).
+  virtual void ShowOutput(std::string text) = 0;
+  // Waits for one key typed into the output window; returns at once when no
+  // key can be typed (no output window, or no terminal).
+  virtual void WaitForKey() = 0;
+  // Whether keys can be typed into the output window for a running command,
+  // and the next typed key within timeoutMs milliseconds (-1 when none).
+  virtual bool CanTypeKeys() const = 0;
+  virtual int PollKey(int timeoutMs) = 0;
+  // A message box with a stop icon; an unattended run does not wait on it.
+  virtual void MessageBox(std::string_view caption, std::string_view text) = 0;
+};
+
+}  // namespace tav

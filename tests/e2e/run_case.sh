@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Runs one program file through the interpreter in a fresh temporary directory
+# and compares what it left with what the case expects.
+#
+#   run_case.sh TAV32-BINARY CASE.tav
+#
+# Beside CASE.tav (all optional):
+#   CASE.args      option words, replacing the default "-LOG run.log"
+#   CASE.setup     bash script run in the work directory before the run
+#   CASE.log       expected LOG file (run.log), LF line ends; the LOG file must
+#                  end every line with CR LF
+#   CASE.debuglog  expected debug log, compared the same way
+#   CASE.stdout    expected standard output
+#   CASE.stderr    expected standard error
+#   CASE.exit      expected exit code (default 0)
+#   CASE.check     bash script run in the work directory after the run; a
+#                  nonzero exit fails the case
+# In expected texts, @WORK@ stands for the work directory. The run sees
+# WORK (the work directory), WINDIR (WORK/windows, which holds the debug log)
+# and TAV32_REGISTRY (WORK/registry).
+set -u
+binary=$(readlink -f "$1")
+program=$(readlink -f "$2")
+base=${program%.tav}
+name=$(basename "$program")
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tav32-e2e.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+export WORK=$work WINDIR=$work/windows TAV32_REGISTRY=$work/registry
+export CASE_DIR=$(dirname "$program")
+mkdir -p "$WINDIR"
+cp "$program" "$work/$name"
+cd "$work"
+
+fail=0
+complain() { echo "FAIL: $*"; fail=1; }
+
+if [ -f "$base.setup" ]; then
+  bash -e "$base.setup" || { echo "FAIL: setup script failed"; exit 1; }
+fi
+
+if [ -f "$base.args" ]; then
+  read -r -a options < <(sed "s|@WORK@|$work|g" "$base.args")
+else
+  options=(-LOG run.log)
+fi
+"$binary" "$name" "${options[@]}" </dev/null >"$work/.stdout" 2>"$work/.stderr"
+code=$?
+
+expected_code=0
+[ -f "$base.exit" ] && expected_code=$(tr -d '[:space:]' <"$base.exit")
+[ "$code" = "$expected_code" ] || complain "exit code $code, expected $expected_code"
+
+# Compares a file with CR LF line ends against an expectation written with LF.
+compare_crlf() {
+  local actual=$1 expected=$2 what=$3
+  if [ ! -f "$actual" ]; then complain "$what was not written"; return; fi
+  if [ -s "$actual" ] && [ "$(tail -c 2 "$actual" | od -An -c | tr -d ' ')" != '\r\n' ]; then
+    complain "$what does not end with CR LF"
+  fi
+  if grep -q $'[^\r]$' "$actual" 2>/dev/null || grep -q $'^$' "$actual" 2>/dev/null; then
+    complain "$what has a line without CR LF"
+  fi
+  diff -u <(sed "s|@WORK@|$work|g" "$expected") <(tr -d '\r' <"$actual") || complain "$what differs"
+}
+compare_plain() {
+  local actual=$1 expected=$2 what=$3
+  diff -u <(sed "s|@WORK@|$work|g" "$expected") "$actual" || complain "$what differs"
+}
+
+[ -f "$base.log" ] && compare_crlf "$work/run.log" "$base.log" "LOG file"
+[ -f "$base.debuglog" ] && compare_crlf "$WINDIR/DEBUGLOG.TAV" "$base.debuglog" "debug log"
+[ -f "$base.stdout" ] && compare_plain "$work/.stdout" "$base.stdout" "standard output"
+[ -f "$base.stderr" ] && compare_plain "$work/.stderr" "$base.stderr" "standard error"
+if [ -f "$base.check" ]; then
+  bash -e "$base.check" || complain "check script failed"
+fi
+
+if [ $fail -ne 0 ]; then
+  echo "--- stdout"; cat "$work/.stdout"; echo "--- stderr"; cat "$work/.stderr"
+  exit 1
+fi
+exit 0
