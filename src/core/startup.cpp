@@ -162,16 +162,15 @@ bool ReadOptions(InterpreterState& st, const std::vector<std::string>& words) {
   return true;
 }
 
-bool ExpandEnvironment(InterpreterState& st) {
-  const std::string& text = st.programText;
-  std::string out;
+bool ExpandReferences(const std::string& text, std::string& out) {
+  out.clear();
   out.reserve(text.size());
   size_t i = 0;
   for (;;) {
     size_t open = text.find('%', i);
     if (open == std::string::npos) {
       out.append(text, i, std::string::npos);
-      break;
+      return true;
     }
     if (open + 1 < text.size() && text[open + 1] == '%') {
       out.append(text, i, open + 1 - i);
@@ -179,10 +178,7 @@ bool ExpandEnvironment(InterpreterState& st) {
       continue;
     }
     size_t close = text.find('%', open + 1);
-    if (close == std::string::npos) {
-      ReportError(st, kErrConstruction);
-      return false;
-    }
+    if (close == std::string::npos) return false;
     std::optional<std::string> value = platform::GetEnvironment(text.substr(open + 1, close - open - 1));
     if (!value || value->empty()) {
       out.append(text, i, close + 1 - i);
@@ -192,7 +188,15 @@ bool ExpandEnvironment(InterpreterState& st) {
     }
     i = close + 1;
   }
-  st.programText = std::move(out);
+}
+
+bool ExpandEnvironment(InterpreterState& st) {
+  std::string expanded;
+  if (!ExpandReferences(st.programText, expanded)) {
+    ReportError(st, kErrConstruction);
+    return false;
+  }
+  st.programText = std::move(expanded);
   return true;
 }
 

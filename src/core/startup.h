@@ -31,6 +31,10 @@ std::string DefaultCommandLine();
 std::string NormaliseProgramText(std::string_view bytes);
 bool LoadProgramFile(InterpreterState& st, const CommandLine& commandLine);
 bool ReadOptions(InterpreterState& st, const std::vector<std::string>& words);
+// Replaces %NAME% references by the environment's values ("%%" is one "%",
+// a reference to a variable that is not set or empty stays as written).
+// False when a "%" has no partner.
+bool ExpandReferences(const std::string& text, std::string& out);
 bool ExpandEnvironment(InterpreterState& st);
 
 // The whole start-up followed by the run; returns the process exit code.
