@@ -1,0 +1,194 @@
+// POSIX staged copies: data pieces, temporary files beside the destination
+// and the rename that puts a finished copy in place.
+#include <fcntl.h>
+#include <sys/random.h>
+#include <time.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/file_ops.h"
+#include "platform/posix/posix_util.h"
+
+namespace tav::platform {
+
+namespace {
+
+int Fd(const File& file) { return static_cast<int>(file.Handle()); }
+
+void FillStatus(const struct stat& info, FileStatus& out) {
+  out.isDirectory = S_ISDIR(info.st_mode);
+  out.isLink = S_ISLNK(info.st_mode);
+  out.permissions = info.st_mode & 07777;
+  out.owner = info.st_uid;
+  out.group = info.st_gid;
+  out.size = static_cast<uint64_t>(info.st_size);
+  out.accessSeconds = info.st_atim.tv_sec;
+  out.accessNanoseconds = static_cast<uint32_t>(info.st_atim.tv_nsec);
+  out.writeSeconds = info.st_mtim.tv_sec;
+  out.writeNanoseconds = static_cast<uint32_t>(info.st_mtim.tv_nsec);
+}
+
+// "!SYN~" and six random letters: the engine's listings never show it.
+std::string TemporaryName() {
+  static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned char bytes[6] = {};
+  if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
+    // Without random bytes the clock and the process still make the name unlikely to clash.
+    struct timespec now {};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    uint64_t seed = static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(::getpid()) << 20);
+    for (unsigned char& b : bytes) {
+      b = static_cast<unsigned char>(seed);
+      seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+      seed ^= seed >> 29;
+    }
+  }
+  std::string name = "!SYN~";
+  for (unsigned char b : bytes) name += kLetters[b % (sizeof kLetters - 1)];
+  return name;
+}
+
+constexpr int kNameAttempts = 100;
+
+}  // namespace
+
+bool ReadStatus(const std::string& path, FileStatus& out, int& error) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) {
+    error = errno;
+    return false;
+  }
+  FillStatus(info, out);
+  return true;
+}
+
+bool ReadStatus(const File& file, FileStatus& out, int& error) {
+  struct stat info {};
+  if (::fstat(Fd(file), &info) != 0) {
+    error = errno;
+    return false;
+  }
+  FillStatus(info, out);
+  return true;
+}
+
+File OpenForCopy(const std::string& path) {
+  return File(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY));
+}
+
+long PieceCopier::CopyPiece(File& from, File& to, std::vector<char>& buffer, size_t limit, bool& readFailed,
+                            int& error) {
+  while (direct_) {
+    ssize_t n = ::copy_file_range(Fd(from), nullptr, Fd(to), nullptr, limit, 0);
+    if (n > 0) return static_cast<long>(n);
+    // Some file systems report 0 before the real end: a read settles it.
+    if (n == 0) break;
+    if (errno == EINTR) continue;
+    // Not offered here, or failed: reads and writes tell which side failed.
+    direct_ = false;
+  }
+  return CopyThroughBuffer(from, to, buffer, limit, readFailed, error);
+}
+
+long PieceCopier::CopyThroughBuffer(File& from, File& to, std::vector<char>& buffer, size_t limit,
+                                    bool& readFailed, int& error) {
+  size_t want = limit < buffer.size() ? limit : buffer.size();
+  long n = from.Read(buffer.data(), want);
+  if (n < 0) {
+    error = errno;
+    readFailed = true;
+    return -1;
+  }
+  if (n > 0 && !WriteAll(Fd(to), buffer.data(), static_cast<size_t>(n))) {
+    error = errno;
+    readFailed = false;
+    return -1;
+  }
+  return n;
+}
+
+bool StagedFile::OpenDirectory(const std::string& destination, bool followDirectoryLink, int& error) {
+  Discard();
+  destination_ = destination;
+  size_t slash = destination.find_last_of('/');
+  std::string directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : destination.substr(0, slash));
+  int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followDirectoryLink ? 0 : O_NOFOLLOW);
+  directory_ = File(::open(directory.c_str(), flags));
+  if (!directory_.IsOpen()) {
+    error = errno;
+    return false;
+  }
+  return true;
+}
+
+bool StagedFile::CreateFile(const std::string& destination, bool followDirectoryLink, int& error) {
+  if (!OpenDirectory(destination, followDirectoryLink, error)) return false;
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    std::string name = TemporaryName();
+    int fd = ::openat(Fd(directory_), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd >= 0) {
+      file_ = File(fd);
+      temporaryName_ = name;
+      size_t slash = destination.find_last_of('/');
+      temporary_ = (slash == std::string::npos ? std::string() : destination.substr(0, slash + 1)) + name;
+      active_ = true;
+      return true;
+    }
+    if (errno != EEXIST) break;
+  }
+  error = errno;
+  directory_.Close();
+  return false;
+}
+
+bool StagedFile::CreateLink(const std::string& destination, const std::string& target, bool followDirectoryLink,
+                            int& error) {
+  if (!OpenDirectory(destination, followDirectoryLink, error)) return false;
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    std::string name = TemporaryName();
+    if (::symlinkat(target.c_str(), Fd(directory_), name.c_str()) == 0) {
+      temporaryName_ = name;
+      size_t slash = destination.find_last_of('/');
+      temporary_ = (slash == std::string::npos ? std::string() : destination.substr(0, slash + 1)) + name;
+      active_ = true;
+      return true;
+    }
+    if (errno != EEXIST) break;
+  }
+  error = errno;
+  directory_.Close();
+  return false;
+}
+
+bool StagedFile::Commit(bool flush, int& error) {
+  if (!active_) {
+    error = EINVAL;
+    return false;
+  }
+  if (flush && file_.IsOpen() && ::fsync(Fd(file_)) != 0) {
+    error = errno;
+    return false;
+  }
+  file_.Close();
+  size_t slash = destination_.find_last_of('/');
+  std::string name = slash == std::string::npos ? destination_ : destination_.substr(slash + 1);
+  if (::renameat(Fd(directory_), temporaryName_.c_str(), Fd(directory_), name.c_str()) != 0) {
+    error = errno;
+    return false;
+  }
+  active_ = false;
+  directory_.Close();
+  return true;
+}
+
+void StagedFile::Discard() {
+  file_.Close();
+  if (active_) ::unlinkat(Fd(directory_), temporaryName_.c_str(), 0);
+  active_ = false;
+  directory_.Close();
+}
+
+}  // namespace tav::platform

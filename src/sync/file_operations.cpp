@@ -1,0 +1,249 @@
+#include "sync/file_operations.h"
+
+#include <new>
+
+#include "core/messages.h"
+#include "core/text.h"
+#include "platform/file_ops.h"
+#include "sync/paths.h"
+#include "sync/reports.h"
+#include "ui/user_interface.h"
+
+namespace tav::sync {
+
+namespace {
+
+constexpr size_t kCopyPiece = 1 << 20;         // at most one free-space step per piece
+constexpr uint64_t kSpaceStep = 2u << 20;      // 2 MiB between free-space checks
+constexpr uint64_t kLowSpaceBlocks = 10;
+
+// The fallback buffer for reads and writes; Retry or Cancel when memory is short.
+bool ObtainCopyBuffer(SyncContext& ctx) {
+  while (ctx.copyBuffer.empty()) {
+    try {
+      ctx.copyBuffer.resize(kCopyPiece);
+      return true;
+    } catch (const std::bad_alloc&) {
+      if (ctx.StopRequested()) return false;
+      ctx.st.ui->MessageBox("Memory Shortage",
+                            "There is not enough memory available.\n"
+                            "Please close some applications and click \"Retry\".");
+      // Without a terminal to answer on, the prompt counts as Cancel.
+      int key = ctx.st.ui->CanTypeKeys() ? ctx.st.ui->PollKey(-1) : -1;
+      if (key != 'r' && key != 'R') {
+        ctx.st.stopRequested = true;
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+// A destination directory that is the statement's own To may be a link the
+// user named; below it nothing is written through a link.
+bool MayFollowDirectory(const SyncContext& ctx, const std::string& destination) {
+  return ParentPath(destination) == ctx.toRoot;
+}
+
+void ReportCopyFailure(SyncContext& ctx, const char* text, const std::string& path, int error) {
+  SyncError(ctx.st, WithCause(Format(text, path.c_str()), error));
+}
+
+// Permission bits of a copy: the source's with Preserve, else the default.
+uint32_t CopyPermissions(const SyncContext& ctx, const platform::FileStatus& status) {
+  return ctx.request.preserve ? (status.permissions & 0777) : platform::DefaultFileMode();
+}
+
+void FinishAndCommit(SyncContext& ctx, platform::StagedFile& staged, const std::string& source,
+                     const std::string& destination, const platform::FileStatus& status) {
+  int error = 0;
+  const std::string& temporary = staged.TemporaryPath();
+  if (!status.isLink) platform::SetPermissions(temporary, CopyPermissions(ctx, status), error);
+  CopySecurityInfo(ctx, source, temporary, destination);
+  platform::SetTimes(temporary, status, error);
+  // The user's old file is replaced only by a copy that is safely on disk.
+  bool replacing = platform::PathExists(destination);
+  if (!staged.Commit(replacing, error)) {
+    ReportCopyFailure(ctx, "File %s could not be copied to.", destination, error);
+  }
+}
+
+void CopyLink(SyncContext& ctx, const std::string& source, const std::string& destination,
+              const platform::FileStatus& status) {
+  int error = 0;
+  std::string target;
+  if (!platform::ReadLinkTarget(source, target, error)) {
+    ReportCopyFailure(ctx, "File %s could not be copied.", source, error);
+    return;
+  }
+  platform::StagedFile staged;
+  if (!staged.CreateLink(destination, target, MayFollowDirectory(ctx, destination), error)) {
+    ReportCopyFailure(ctx, "File %s could not be copied to.", destination, error);
+    return;
+  }
+  FinishAndCommit(ctx, staged, source, destination, status);
+}
+
+// Copies the data piece by piece; false after a reported failure.
+bool CopyData(SyncContext& ctx, platform::File& from, platform::StagedFile& staged, const std::string& source,
+              const std::string& destination) {
+  platform::PieceCopier copier;
+  for (;;) {
+    bool readFailed = false;
+    int error = 0;
+    long n = copier.CopyPiece(from, staged.Data(), ctx.copyBuffer, kCopyPiece, readFailed, error);
+    if (n == 0) return true;
+    if (n < 0) {
+      if (readFailed) {
+        ReportCopyFailure(ctx, "Failure on reading from file %s.", source, error);
+      } else {
+        ReportCopyFailure(ctx, "Failure on writing to file %s.\nPOSSIBLE DATA LOSS!", destination, error);
+      }
+      return false;
+    }
+    CheckFreeSpace(ctx, static_cast<uint64_t>(n));
+  }
+}
+
+void WarnSecurityUnavailable(SyncContext& ctx) {
+  if (!ctx.securityWarningPending) return;
+  SyncWarning(ctx.st, "Warning: File security information not available on this system.");
+  ctx.securityWarningPending = false;
+}
+
+void WarnNotSet(SyncContext& ctx, const std::string& shownAs, int error) {
+  SyncWarning(ctx.st, WithCause(Format("Warning: Could not set file security information on %s.", shownAs.c_str()),
+                                error));
+}
+
+// One access-control list of source onto target; false after a warning.
+bool CopyAcl(SyncContext& ctx, const std::string& source, const std::string& target, const std::string& shownAs,
+             platform::AclKind kind) {
+  std::string data;
+  int error = 0;
+  platform::AclStatus read = platform::ReadAcl(source, kind, data, error);
+  if (read == platform::AclStatus::kFailed) {
+    SyncWarning(ctx.st, Format("Warning: Could not obtain file security information about %s.\n"
+                               "Cause (error code %#x): %sSecurity information on %s not set.",
+                               source.c_str(), static_cast<unsigned>(error), platform::ErrorText(error).c_str(),
+                               shownAs.c_str()));
+    return false;
+  }
+  if (read == platform::AclStatus::kUnsupported) {
+    WarnSecurityUnavailable(ctx);
+    return true;
+  }
+  platform::AclStatus written = platform::WriteAcl(target, kind, data, error);
+  if (written == platform::AclStatus::kUnsupported) {
+    // Only a list that exists is lost; having none to remove is no loss.
+    if (read == platform::AclStatus::kPresent) WarnSecurityUnavailable(ctx);
+    return true;
+  }
+  if (written == platform::AclStatus::kFailed) {
+    WarnNotSet(ctx, shownAs, error);
+    return false;
+  }
+  return true;
+}
+
+// Owner and group where they differ; true when the target has the source's.
+bool CopyOwner(SyncContext& ctx, const platform::FileStatus& source, const std::string& target,
+               const std::string& shownAs) {
+  platform::FileStatus current;
+  int error = 0;
+  if (!platform::ReadStatus(target, current, error)) {
+    WarnNotSet(ctx, shownAs, error);
+    return false;
+  }
+  if (current.owner == source.owner && current.group == source.group) return true;
+  if (!platform::SetOwner(target, source.owner, source.group, error)) {
+    WarnNotSet(ctx, shownAs, error);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void CheckFreeSpace(SyncContext& ctx, uint64_t bytes) {
+  ctx.bytesCopied += bytes;
+  uint64_t step = ctx.bytesCopied / kSpaceStep;
+  if (step <= ctx.spaceStep) return;
+  ctx.spaceStep = step;
+  uint64_t blocks = 0;
+  if (platform::FreeBlocks(ctx.destinationRoot, blocks) && blocks < kLowSpaceBlocks) {
+    ctx.st.ui->MessageBox(Format("%s warning", kProductVersion),
+                          "Available disk space is very low. Please free some space to assure proper operation.");
+  }
+}
+
+void CopyOneFile(SyncContext& ctx, const std::string& source, const std::string& destination) {
+  if (ctx.request.reportOnly) return;
+  int error = 0;
+  platform::FileStatus status;
+  if (!platform::ReadStatus(source, status, error)) {
+    ReportCopyFailure(ctx, "File %s could not be copied.", source, error);
+    return;
+  }
+  if (status.isLink) {
+    CopyLink(ctx, source, destination, status);
+    return;
+  }
+  if (!ObtainCopyBuffer(ctx)) return;
+  platform::File from = platform::OpenForCopy(source);
+  if (!from.IsOpen() || !platform::ReadStatus(from, status, error)) {
+    ReportCopyFailure(ctx, "File %s could not be copied.", source, platform::LastError());
+    return;
+  }
+  platform::StagedFile staged;
+  if (!staged.CreateFile(destination, MayFollowDirectory(ctx, destination), error)) {
+    ReportCopyFailure(ctx, "File %s could not be copied to.", destination, error);
+    return;
+  }
+  if (!CopyData(ctx, from, staged, source, destination)) return;
+  FinishAndCommit(ctx, staged, source, destination, status);
+}
+
+void DeleteOneFile(SyncContext& ctx, const std::string& path) {
+  if (ctx.request.reportOnly) return;
+  int error = 0;
+  if (!platform::DeleteFile(path, error)) ReportCopyFailure(ctx, "File %s could not be deleted.", path, error);
+}
+
+void MakeDirectoryPath(SyncContext& ctx, const std::string& path) {
+  if (ctx.request.reportOnly) return;
+  platform::MakeDirectories(path, ctx.toRoot.size());
+}
+
+void CopySecurityInfo(SyncContext& ctx, const std::string& source, const std::string& target,
+                      const std::string& shownAs) {
+  if (!ctx.request.copySecurity) return;
+  // Reading and changing owners and lists needs no privilege to be claimed
+  // here; what is not permitted fails below with its warning.
+  int error = 0;
+  platform::FileStatus status;
+  if (!platform::ReadStatus(source, status, error)) {
+    SyncWarning(ctx.st, Format("Warning: Could not obtain file security information about %s.\n"
+                               "Cause (error code %#x): %sSecurity information on %s not set.",
+                               source.c_str(), static_cast<unsigned>(error), platform::ErrorText(error).c_str(),
+                               shownAs.c_str()));
+    return;
+  }
+  if (ctx.request.reportOnly) {
+    // Nothing may change: a target that does not exist fails as a real attempt would.
+    if (!platform::PathExists(target)) WarnNotSet(ctx, shownAs, platform::LastError());
+    return;
+  }
+  bool ownerCopied = CopyOwner(ctx, status, target, shownAs);
+  if (status.isLink) return;
+  // Set-user and set-group bits only go with the source's own owner.
+  uint32_t bits = ownerCopied ? status.permissions : (status.permissions & 0777);
+  if (!platform::SetPermissions(target, bits, error)) {
+    WarnNotSet(ctx, shownAs, error);
+    return;
+  }
+  if (!CopyAcl(ctx, source, target, shownAs, platform::AclKind::kAccess)) return;
+  if (status.isDirectory) CopyAcl(ctx, source, target, shownAs, platform::AclKind::kDefault);
+}
+
+}  // namespace tav::sync

@@ -1,0 +1,29 @@
+// The engine's changes to the disk, one file or directory at a time. Each
+// honours ReportOnly (nothing is changed), reports its own failures and
+// returns nothing, so that the caller goes on with the next entry.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "sync/records.h"
+
+namespace tav::sync {
+
+// Copies a file (or a symbolic link as a link) with its times, attributes and
+// security. The copy is written to a temporary file beside the destination
+// and renamed over it only when complete, so that a failed copy leaves the
+// old destination as it was.
+void CopyOneFile(SyncContext& ctx, const std::string& source, const std::string& destination);
+void DeleteOneFile(SyncContext& ctx, const std::string& path);
+// Creates a directory and every missing one above it; failures are silent.
+void MakeDirectoryPath(SyncContext& ctx, const std::string& path);
+// Copies owner, group, permission bits and access-control lists of source to
+// target when the statement asks for security; messages name shownAs.
+void CopySecurityInfo(SyncContext& ctx, const std::string& source, const std::string& target,
+                      const std::string& shownAs);
+// Counts copied bytes and checks the destination's free space at every
+// 2 MiB step.
+void CheckFreeSpace(SyncContext& ctx, uint64_t bytes);
+
+}  // namespace tav::sync

@@ -1,0 +1,31 @@
+#include "sync/paths.h"
+
+#include "platform/fs.h"
+
+namespace tav::sync {
+
+std::string JoinPath(std::string_view directory, std::string_view name) {
+  char separator = platform::PathSeparator();
+  std::string path(directory);
+  if (path.empty() || path.back() != separator) path += separator;
+  path += name;
+  return path;
+}
+
+std::string ParentPath(std::string_view path) {
+  char separator = platform::PathSeparator();
+  size_t cut = path.find_last_of(separator);
+  if (cut == std::string_view::npos) return std::string(path);
+  std::string parent(path.substr(0, cut));
+  if (parent.empty() || parent.back() == ':') parent += separator;
+  return parent;
+}
+
+std::string WithoutTrailingSeparator(std::string_view path) {
+  char separator = platform::PathSeparator();
+  std::string out(path);
+  while (out.size() > 1 && out.back() == separator && out[out.size() - 2] != ':') out.pop_back();
+  return out;
+}
+
+}  // namespace tav::sync

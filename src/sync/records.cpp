@@ -1,0 +1,42 @@
+#include "sync/records.h"
+
+namespace tav::sync {
+
+namespace {
+
+bool IsSet(const ArgumentArray& args, int slot) {
+  return slot < static_cast<int>(args.size()) && args[static_cast<size_t>(slot)].present;
+}
+
+std::string TextOf(const ArgumentArray& args, int slot) {
+  return IsSet(args, slot) ? args[static_cast<size_t>(slot)].text : std::string();
+}
+
+}  // namespace
+
+SyncRequest RequestFromArguments(const ArgumentArray& args, SyncPatterns& patterns) {
+  SyncRequest request;
+  request.hasFrom = IsSet(args, kSlotFrom);
+  request.from = TextOf(args, kSlotFrom);
+  request.hasTo = IsSet(args, kSlotTo);
+  request.to = TextOf(args, kSlotTo);
+  request.hasReport = IsSet(args, kSlotReport);
+  request.report = TextOf(args, kSlotReport);
+  request.deleteEntries = IsSet(args, kSlotDelete);
+  request.add = IsSet(args, kSlotAdd);
+  request.overwrite = IsSet(args, kSlotOverwrite);
+  request.conflict = IsSet(args, kSlotConflict);
+  request.preserve = IsSet(args, kSlotPreserve);
+  request.subdirectories = IsSet(args, kSlotSubdirectories);
+  request.reportOnly = IsSet(args, kSlotReportOnly);
+  request.copySecurity = IsSet(args, kSlotCopySecurity);
+  request.copyAudit = IsSet(args, kSlotCopyAudit);
+  request.createEmptyDirs = IsSet(args, kSlotCreateEmptyDirs);
+  request.excludeDir = patterns.excludeDir;
+  request.excludeFile = patterns.excludeFile;
+  request.filesLike = patterns.filesLike;
+  request.dirsLike = patterns.dirsLike;
+  return request;
+}
+
+}  // namespace tav::sync

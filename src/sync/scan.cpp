@@ -1,0 +1,39 @@
+#include "sync/scan.h"
+
+#include <algorithm>
+
+#include "core/text.h"
+#include "platform/file_ops.h"
+#include "sync/matchers.h"
+#include "sync/reports.h"
+
+namespace tav::sync {
+
+int CompareNames(const std::string& a, const std::string& b) { return a.compare(b); }
+
+void SortEntries(EntryList& list) {
+  std::stable_sort(list.begin(), list.end(), [](const platform::FindData& a, const platform::FindData& b) {
+    return CompareNames(a.name, b.name) < 0;
+  });
+}
+
+bool ScanDirectory(SyncContext& ctx, const std::string& directory, EntryList& list) {
+  bool isRoot = directory == ctx.fromRoot || directory == ctx.toRoot;
+  int error = 0;
+  platform::ListStatus status = platform::ListDirectory(directory, isRoot, list, error);
+  if (status != platform::ListStatus::kOk) {
+    const char* text = status == platform::ListStatus::kOpenFailed
+                           ? "Error while synchronizing %s.\nAborting Synchronization."
+                           : "Error while synchronizing %s.\nAborting synchronization.";
+    SyncError(ctx.st, WithCause(Format(text, directory.c_str()), error));
+    list.clear();
+    return false;
+  }
+  list.erase(std::remove_if(list.begin(), list.end(),
+                            [&](const platform::FindData& entry) { return !AcceptEntry(ctx, entry, directory); }),
+             list.end());
+  SortEntries(list);
+  return true;
+}
+
+}  // namespace tav::sync

@@ -1,0 +1,24 @@
+// Listing a directory into the sorted entry list that the walk merges.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/fs.h"
+#include "sync/records.h"
+
+namespace tav::sync {
+
+using EntryList = std::vector<platform::FindData>;
+
+// The order of names in an entry list: the platform's order of file names
+// (on POSIX case-sensitive, byte by byte). Negative, zero or positive.
+int CompareNames(const std::string& a, const std::string& b);
+// Sorts ascending; equal names keep their listing order.
+void SortEntries(EntryList& list);
+// Lists the accepted entries of a directory in name order. On failure the
+// error is reported, the list is empty and false is returned. A statement
+// root may be reached through a symbolic link; a directory below one may not.
+bool ScanDirectory(SyncContext& ctx, const std::string& directory, EntryList& list);
+
+}  // namespace tav::sync

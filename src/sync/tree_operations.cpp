@@ -1,0 +1,138 @@
+#include "sync/tree_operations.h"
+
+#include "platform/file_ops.h"
+#include "sync/file_operations.h"
+#include "sync/matchers.h"
+#include "sync/paths.h"
+#include "sync/reports.h"
+#include "ui/user_interface.h"
+
+namespace tav::sync {
+
+namespace {
+
+bool AcceptedOnBothSides(const SyncContext& ctx, const platform::FindData& entry) {
+  return AcceptEntry(ctx, entry, ctx.leftPath) && AcceptEntry(ctx, entry, ctx.rightPath);
+}
+
+void ShowDirectories(SyncContext& ctx) {
+  ctx.st.ui->SetControlText(kLeftDirectory, ctx.leftPath);
+  ctx.st.ui->SetControlText(kRightDirectory, ctx.rightPath);
+}
+
+// Creates the destination directory of a copied tree with its security and
+// writes its ADD line. A directory that is not there afterwards (under
+// ReportOnly, or when it could not be made) is reported with the source
+// directory's data, which is what it would have had.
+void CreateDestinationDirectory(SyncContext& ctx, bool& created) {
+  MakeDirectoryPath(ctx, ctx.rightPath);
+  CopySecurityInfo(ctx, ctx.leftPath, ctx.rightPath, ctx.rightPath);
+  created = true;
+  platform::FindData data;
+  int error = 0;
+  if (!platform::ReadFindData(ctx.rightPath, data, error)) platform::ReadFindData(ctx.leftPath, data, error);
+  WriteReportLine(ctx, ReportAction::kAdd, ctx.rightPath, data);
+}
+
+// The permission bits a copied directory ends with: the source's with
+// Preserve, else the default. They are set once its contents are in place,
+// so that a read-only source directory does not keep its copy from being
+// filled.
+struct DirectoryMode {
+  bool apply = false;
+  uint32_t permissions = 0;
+};
+
+DirectoryMode PlannedDirectoryMode(const SyncContext& ctx) {
+  DirectoryMode mode;
+  if (ctx.request.reportOnly || !platform::IsRealDirectory(ctx.rightPath)) return mode;
+  platform::FileStatus status;
+  int error = 0;
+  if (!platform::ReadStatus(ctx.leftPath, status, error)) return mode;
+  mode.apply = true;
+  mode.permissions = ctx.request.preserve ? (status.permissions & 0777) : platform::DefaultDirectoryMode();
+  return mode;
+}
+
+void ApplyDirectoryMode(const SyncContext& ctx, const DirectoryMode& mode) {
+  int error = 0;
+  if (mode.apply) platform::SetPermissions(ctx.rightPath, mode.permissions, error);
+}
+
+void CopyTreeEntry(SyncContext& ctx, const platform::FindData& entry, bool& created) {
+  if (entry.IsDirectory()) {
+    ctx.leftPath = JoinPath(ctx.leftPath, entry.name);
+    ctx.rightPath = JoinPath(ctx.rightPath, entry.name);
+    CopyTree(ctx);
+    ctx.leftPath = ParentPath(ctx.leftPath);
+    ctx.rightPath = ParentPath(ctx.rightPath);
+    if (!ctx.StopRequested()) ShowDirectories(ctx);
+    return;
+  }
+  if (!created) CreateDestinationDirectory(ctx, created);
+  std::string destination = JoinPath(ctx.rightPath, entry.name);
+  CopyOneFile(ctx, JoinPath(ctx.leftPath, entry.name), destination);
+  WriteReportLine(ctx, ReportAction::kAdd, destination, entry);
+}
+
+void RemoveTreeEntry(SyncContext& ctx, const platform::FindData& entry) {
+  if (entry.IsDirectory()) {
+    ctx.rightPath = JoinPath(ctx.rightPath, entry.name);
+    RemoveTree(ctx);
+    ctx.rightPath = ParentPath(ctx.rightPath);
+    if (!ctx.StopRequested()) ctx.st.ui->SetControlText(kRightDirectory, ctx.rightPath);
+    return;
+  }
+  std::string path = JoinPath(ctx.rightPath, entry.name);
+  DeleteOneFile(ctx, path);
+  WriteReportLine(ctx, ReportAction::kDelete, path, entry);
+}
+
+}  // namespace
+
+void CopyTree(SyncContext& ctx) {
+  bool created = false;
+  if (ctx.request.createEmptyDirs) CreateDestinationDirectory(ctx, created);
+  if (ctx.StopRequested() || ctx.failed) return;
+  DirectoryMode mode = PlannedDirectoryMode(ctx);
+  if (ctx.StopRequested()) return;
+  ShowDirectories(ctx);
+  ctx.st.ui->SetControlText(kStatusLine, "Copying directory");
+  std::vector<platform::FindData> entries;
+  int error = 0;
+  platform::ListDirectory(ctx.leftPath, ctx.leftPath == ctx.fromRoot, entries, error);
+  for (const platform::FindData& entry : entries) {
+    if (!AcceptedOnBothSides(ctx, entry)) continue;
+    CopyTreeEntry(ctx, entry, created);
+    if (ctx.StopRequested()) break;
+  }
+  ApplyDirectoryMode(ctx, mode);
+}
+
+void RemoveTree(SyncContext& ctx) {
+  if (ctx.StopRequested() || ctx.failed) return;
+  platform::FindData own;
+  int error = 0;
+  if (!platform::ReadFindData(ctx.rightPath, own, error)) {
+    own = platform::FindData();
+    own.attributes = platform::kAttrDirectory;
+  }
+  if (!ctx.StopRequested()) {
+    ctx.st.ui->SetControlText(kStatusLine, "Deleting directory");
+    ctx.st.ui->SetControlText(kLeftDirectory, "");
+    ctx.st.ui->SetControlText(kRightDirectory, ctx.rightPath);
+  }
+  // Entries of a directory without write permission could not be removed.
+  if (!ctx.request.reportOnly) platform::MakeOwnerWritable(ctx.rightPath, error);
+  std::vector<platform::FindData> entries;
+  platform::ListDirectory(ctx.rightPath, false, entries, error);
+  for (const platform::FindData& entry : entries) {
+    if (!AcceptedOnBothSides(ctx, entry)) continue;
+    RemoveTreeEntry(ctx, entry);
+    if (ctx.StopRequested()) break;
+  }
+  if (!ctx.request.reportOnly) platform::RemoveDirectory(ctx.rightPath, error);
+  WriteReportLine(ctx, ReportAction::kDelete, ctx.rightPath, own);
+}
+
+}  // namespace tav::sync

@@ -1,0 +1,14 @@
+// Whole directories that exist on one side only: copying a source tree to a
+// destination, and removing a destination tree.
+#pragma once
+
+#include "sync/records.h"
+
+namespace tav::sync {
+
+// Copies leftPath with everything accepted below it to rightPath.
+void CopyTree(SyncContext& ctx);
+// Removes rightPath with everything accepted below it.
+void RemoveTree(SyncContext& ctx);
+
+}  // namespace tav::sync

@@ -1,0 +1,118 @@
+// The engine's filters: name patterns, exclusions at the end of a path, and
+// how written exclusions are prepared.
+#include <gtest/gtest.h>
+
+#include "sync/matchers.h"
+
+namespace tav::sync {
+namespace {
+
+TEST(SyncMatchName, StarDotStarFitsEveryName) {
+  EXPECT_TRUE(MatchName("readme.txt", "*.*"));
+  EXPECT_TRUE(MatchName("README", "*.*"));
+  EXPECT_TRUE(MatchName("a.b.c", "*"));
+}
+
+TEST(SyncMatchName, IgnoresCaseOfNameAndPattern) {
+  EXPECT_TRUE(MatchName("readme.txt", "*.TXT"));
+  EXPECT_TRUE(MatchName("README.TXT", "*.txt"));
+  EXPECT_FALSE(MatchName("readme.doc", "*.TXT"));
+}
+
+TEST(SyncMatchName, StarStopsAtTheFirstOccurrenceWithoutBacktracking) {
+  EXPECT_FALSE(MatchName("a.b.txt", "*.TXT"));
+  EXPECT_TRUE(MatchName("ab.txt", "A*.TXT"));
+}
+
+TEST(SyncMatchName, NameWithoutDotIsComparedWithOne) {
+  EXPECT_FALSE(MatchName("README", "*.TXT"));
+  EXPECT_TRUE(MatchName("README", "*."));
+  EXPECT_FALSE(MatchName("readme.txt", "*."));
+  EXPECT_TRUE(MatchName("README", "README"));
+}
+
+TEST(SyncMatchName, QuestionMarkTakesExactlyOneCharacter) {
+  EXPECT_TRUE(MatchName("a1.log", "A?.LOG"));
+  EXPECT_FALSE(MatchName("a.log", "A?.LOG"));
+  EXPECT_FALSE(MatchName("a12.log", "A?.LOG"));
+  // Past the end of the name there is nothing to take.
+  EXPECT_FALSE(MatchName("ab", "AB.??"));
+}
+
+TEST(SyncMatchName, CharacterAfterStarIsLiteral) {
+  EXPECT_TRUE(MatchName("x?y.txt", "*?Y.TXT"));
+  EXPECT_FALSE(MatchName("xay.txt", "*?Y.TXT"));
+  EXPECT_FALSE(MatchName("xy", "X**"));
+  EXPECT_TRUE(MatchName("x*", "X**"));
+}
+
+TEST(SyncMatchPathTail, LastComponentAnywhere) {
+  std::string temp = NormaliseExclusion("TEMP");
+  EXPECT_TRUE(MatchPathTail("/data/temp", temp));
+  EXPECT_TRUE(MatchPathTail("/temp", temp));
+  EXPECT_FALSE(MatchPathTail("/data/mytemp", temp));
+  EXPECT_FALSE(MatchPathTail("/data/temp.old", temp));
+  EXPECT_FALSE(MatchPathTail("/temp/x", temp));
+}
+
+TEST(SyncMatchPathTail, RootAnchoredEntryFitsOnlyDirectlyBelowTheRoot) {
+  for (const char* written : {"\\TEMP", "/TEMP"}) {
+    std::string temp = NormaliseExclusion(written);
+    EXPECT_TRUE(MatchPathTail("/temp", temp)) << written;
+    EXPECT_TRUE(MatchPathTail("/TEMP", temp)) << written;
+    EXPECT_FALSE(MatchPathTail("/data/temp", temp)) << written;
+  }
+}
+
+TEST(SyncMatchPathTail, ExtensionPatternsAndDirectoryParts) {
+  std::string bak = NormaliseExclusion("*.BAK");
+  EXPECT_TRUE(MatchPathTail("/data/x.bak", bak));
+  EXPECT_TRUE(MatchPathTail("/data/sub/Y.Bak", bak));
+  EXPECT_FALSE(MatchPathTail("/data/x.bak2", bak));
+  std::string subTmp = NormaliseExclusion("SUB\\*.TMP");
+  EXPECT_TRUE(MatchPathTail("/data/sub/a.tmp", subTmp));
+  EXPECT_FALSE(MatchPathTail("/data/other/a.tmp", subTmp));
+  EXPECT_FALSE(MatchPathTail("/data/mysub/a.tmp", subTmp));
+}
+
+TEST(SyncMatchPathTail, AbsoluteEntryFitsThatPathOnly) {
+  std::string exact = NormaliseExclusion("/DATA/MIRROR");
+  EXPECT_TRUE(MatchPathTail("/data/mirror", exact));
+  EXPECT_FALSE(MatchPathTail("/other/data/mirror", exact));
+  EXPECT_FALSE(MatchPathTail("/data/mirror2", exact));
+}
+
+TEST(SyncMatchPathTail, SharePathIsTakenFromBelowTheShare) {
+  EXPECT_TRUE(MatchPathTail("//server/share/temp", ":/TEMP"));
+  EXPECT_FALSE(MatchPathTail("//server/share/dir/temp", ":/TEMP"));
+  // Without the separator after the share name the path stays as it is.
+  EXPECT_FALSE(MatchPathTail("//server", ":/SERVER"));
+}
+
+TEST(SyncNormaliseExclusion, PrefixesAndKeepsDrivesAndShares) {
+  EXPECT_EQ(NormaliseExclusion("TEMP"), "/TEMP");
+  EXPECT_EQ(NormaliseExclusion("\\TEMP"), ":/TEMP");
+  EXPECT_EQ(NormaliseExclusion("sub\\*.tmp"), "/sub/*.tmp");
+  EXPECT_EQ(NormaliseExclusion("C:\\DATA\\TMP"), "C:/DATA/TMP");
+  EXPECT_EQ(NormaliseExclusion("\\\\SERVER\\SHARE\\TMP"), "//SERVER/SHARE/TMP");
+}
+
+TEST(SyncNormaliseExclusion, ListsAreRewrittenInPlace) {
+  SyncRequest request;
+  request.excludeDir = {"TEMP", "/ROOTED"};
+  request.excludeFile = {"*.BAK"};
+  NormaliseExcludeLists(request);
+  EXPECT_EQ(request.excludeDir, (std::vector<std::string>{"/TEMP", ":/ROOTED"}));
+  EXPECT_EQ(request.excludeFile, (std::vector<std::string>{"/*.BAK"}));
+}
+
+TEST(SyncReservedName, ConflictFilesAndTemporariesInAnyCase) {
+  EXPECT_TRUE(IsReservedName("!SYN0000.TXT"));
+  EXPECT_TRUE(IsReservedName("!syn0001.doc"));
+  EXPECT_TRUE(IsReservedName("!SYN~a1b2c3"));
+  EXPECT_FALSE(IsReservedName("SYN0000.TXT"));
+  EXPECT_FALSE(IsReservedName("!SY"));
+}
+
+}  // namespace
+}  // namespace tav::sync
