@@ -111,12 +111,14 @@ bool RunSynchronization(SyncContext& ctx) {
   ctx.recurse = ctx.request.subdirectories;
   ctx.statusText = "Synchronzing directories";
   if (!ctx.StopRequested()) st.ui->SetControlText(kStatusLine, "Synchronization in progress");
-  if (!platform::SetCurrentDirectory(ctx.leftPath)) {
+  // The existence tests leave the current directory alone, so that relative
+  // names (a LOG file's, for one) keep meaning what they meant.
+  if (!platform::DirectoryExists(ctx.leftPath)) {
     SyncError(st, Format("Source directory %s not present.", ctx.leftPath.c_str()));
     return false;
   }
   NormaliseExcludeLists(ctx.request);
-  if (platform::SetCurrentDirectory(ctx.rightPath)) {
+  if (platform::DirectoryExists(ctx.rightPath)) {
     SyncWalk(ctx);
   } else {
     CopyTree(ctx);
