@@ -1,0 +1,123 @@
+// Report lines, engine messages, the path rules and the conflict names.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+#include "core/messages.h"
+#include "sync/paths.h"
+#include "sync/reports.h"
+#include "sync/walk.h"
+
+namespace tav::sync {
+namespace {
+
+// Report times are local: the tests pin the zone.
+class UtcZone : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* zone = std::getenv("TZ");
+    saved_ = zone ? std::optional<std::string>(zone) : std::nullopt;
+    setenv("TZ", "UTC0", 1);
+    tzset();
+  }
+  void TearDown() override {
+    if (saved_) {
+      setenv("TZ", saved_->c_str(), 1);
+    } else {
+      unsetenv("TZ");
+    }
+    tzset();
+  }
+
+ private:
+  std::optional<std::string> saved_;
+};
+
+// 2020-01-02 03:04:05 UTC as a file time.
+constexpr uint64_t kJan2 = (1577934245ull + 11644473600ull) * 10'000'000ull;
+
+using SyncReportLine = UtcZone;
+
+TEST_F(SyncReportLine, FileLineHasEightTabSeparatedFields) {
+  platform::FindData data;
+  data.writeTime = kJan2;
+  data.size = 1024;
+  EXPECT_EQ(FormatReportLine("02-JAN-20; 03:04:05", ReportAction::kOverwriteAdd, "/d/f.txt", data),
+            "02-JAN-20; 03:04:05\tOV-ADD\tFILE\t/d/f.txt\t2020-01-02\t03:04:05\t0 1024\t----\r\n");
+}
+
+TEST_F(SyncReportLine, LargeSizeIsWrittenAsItsTwoHalves) {
+  platform::FindData data;
+  data.writeTime = kJan2;
+  data.size = 5'000'000'000ull;
+  std::string line = FormatReportLine("W", ReportAction::kAdd, "/f", data);
+  EXPECT_NE(line.find("\t1 705032704\t"), std::string::npos) << line;
+}
+
+TEST_F(SyncReportLine, DirectoryHasEmptySizeField) {
+  platform::FindData data;
+  data.writeTime = kJan2;
+  data.attributes = platform::kAttrDirectory;
+  EXPECT_EQ(FormatReportLine("W", ReportAction::kDelete, "/d", data), "W\tDELETE\tDIR\t/d\t2020-01-02\t03:04:05\t\t----\r\n");
+}
+
+TEST_F(SyncReportLine, AttributesInOrderHiddenReadOnlySystemArchive) {
+  platform::FindData data;
+  data.writeTime = kJan2;
+  data.attributes = platform::kAttrHidden | platform::kAttrArchive;
+  EXPECT_NE(FormatReportLine("W", ReportAction::kRenameDelete, "/f", data).find("\tREN-DEL\t"), std::string::npos);
+  auto lastField = [&] {
+    std::string line = FormatReportLine("W", ReportAction::kAdd, "/f", data);
+    return line.substr(line.rfind('\t') + 1);
+  };
+  EXPECT_EQ(lastField(), "H--A\r\n");
+  data.attributes = platform::kAttrReadOnly | platform::kAttrSystem;
+  EXPECT_EQ(lastField(), "-RS-\r\n");
+}
+
+TEST(SyncTimeText, DayMonthYearAndTime) {
+  EXPECT_EQ(TimeText({2026, 12, 7, 12, 40, 21}), "07-DEC-26; 12:40:21");
+  EXPECT_EQ(TimeText({2000, 1, 31, 0, 0, 9}), "31-JAN-00; 00:00:09");
+}
+
+TEST(SyncMessage, EveryLineCarriesTheErrorMarker) {
+  std::string m(1, kErrorMarker);
+  EXPECT_EQ(FormatSyncMessage("File x could not be copied.\nCause (error code 0x2): gone\n"),
+            m + "\n" + m + "SynchronizeDir: File x could not be copied.\n" + m + "Cause (error code 0x2): gone\n" + m + "\n");
+}
+
+TEST(SyncMessage, CauseQuotesTheCodeInHexAndTheSystemText) {
+  std::string text = WithCause("File /a could not be deleted.", 13);
+  EXPECT_EQ(text.rfind("File /a could not be deleted.\nCause (error code 0xd): ", 0), 0u) << text;
+  EXPECT_EQ(text.back(), '\n');
+}
+
+TEST(SyncPaths, JoinAndGoUp) {
+  EXPECT_EQ(JoinPath("/data", "a.txt"), "/data/a.txt");
+  EXPECT_EQ(JoinPath("/data/", "a.txt"), "/data/a.txt");
+  EXPECT_EQ(JoinPath("/", "a.txt"), "/a.txt");
+  EXPECT_EQ(ParentPath("/data/sub"), "/data");
+  EXPECT_EQ(ParentPath("/data"), "/");
+  EXPECT_EQ(ParentPath("C:/DATA"), "C:/");
+  EXPECT_EQ(WithoutTrailingSeparator("/data//"), "/data");
+  EXPECT_EQ(WithoutTrailingSeparator("/"), "/");
+}
+
+TEST(SyncConflictName, FirstFreeNumberWithTheExtension) {
+  std::filesystem::path dir = std::filesystem::temp_directory_path() / ("tav32-conflict-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir / "!SYN0000.TXT") << "log";
+  std::ofstream(dir / "!SYN0001.TXT") << "copy";
+  EXPECT_EQ(ConflictName(dir.string(), "readme.TXT"), "!SYN0002.TXT");
+  // Names are told apart as the platform does: .txt is another extension.
+  EXPECT_EQ(ConflictName(dir.string(), "readme.txt"), "!SYN0000.txt");
+  EXPECT_EQ(ConflictName(dir.string(), "Makefile"), "!SYN0000");
+  EXPECT_EQ(ConflictName(dir.string(), "a.tar.gz"), "!SYN0000.gz");
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace tav::sync
