@@ -48,6 +48,15 @@ DirectoryMode PlannedDirectoryMode(const SyncContext& ctx) {
   if (ctx.request.reportOnly || !platform::IsRealDirectory(ctx.rightPath)) return mode;
   platform::FileStatus status;
   int error = 0;
+  if (ctx.request.copySecurity) {
+    // The security copy has given the directory its bits already; they are
+    // kept, and the owner may write into it until it is filled.
+    if (!platform::ReadStatus(ctx.rightPath, status, error)) return mode;
+    platform::MakeOwnerWritable(ctx.rightPath, error);
+    mode.apply = true;
+    mode.permissions = status.permissions;
+    return mode;
+  }
   if (!platform::ReadStatus(ctx.leftPath, status, error)) return mode;
   mode.apply = true;
   mode.permissions = ctx.request.preserve ? (status.permissions & 0777) : platform::DefaultDirectoryMode();
@@ -59,7 +68,7 @@ void ApplyDirectoryMode(const SyncContext& ctx, const DirectoryMode& mode) {
   if (mode.apply) platform::SetPermissions(ctx.rightPath, mode.permissions, error);
 }
 
-void CopyTreeEntry(SyncContext& ctx, const platform::FindData& entry, bool& created) {
+void CopyTreeEntry(SyncContext& ctx, const platform::FindData& entry, bool& created, DirectoryMode& mode) {
   if (entry.IsDirectory()) {
     ctx.leftPath = JoinPath(ctx.leftPath, entry.name);
     ctx.rightPath = JoinPath(ctx.rightPath, entry.name);
@@ -69,7 +78,11 @@ void CopyTreeEntry(SyncContext& ctx, const platform::FindData& entry, bool& crea
     if (!ctx.StopRequested()) ShowDirectories(ctx);
     return;
   }
-  if (!created) CreateDestinationDirectory(ctx, created);
+  if (!created) {
+    CreateDestinationDirectory(ctx, created);
+    // Security copied onto the new directory must not keep it from being filled.
+    if (ctx.request.copySecurity) mode = PlannedDirectoryMode(ctx);
+  }
   std::string destination = JoinPath(ctx.rightPath, entry.name);
   CopyOneFile(ctx, JoinPath(ctx.leftPath, entry.name), destination);
   WriteReportLine(ctx, ReportAction::kAdd, destination, entry);
@@ -103,7 +116,7 @@ void CopyTree(SyncContext& ctx) {
   platform::ListDirectory(ctx.leftPath, ctx.leftPath == ctx.fromRoot, entries, error);
   for (const platform::FindData& entry : entries) {
     if (!AcceptedOnBothSides(ctx, entry)) continue;
-    CopyTreeEntry(ctx, entry, created);
+    CopyTreeEntry(ctx, entry, created, mode);
     if (ctx.StopRequested()) break;
   }
   ApplyDirectoryMode(ctx, mode);
