@@ -82,8 +82,8 @@ class StagedFile {
                   int& error);
   File& Data() { return file_; }
   const std::string& TemporaryPath() const { return temporary_; }
-  // Flushes the data to stable storage when asked, closes the temporary and
-  // renames it over the destination.
+  // Writes the data out to the device first when asked (and waits for it),
+  // closes the temporary and renames it over the destination.
   bool Commit(bool flush, int& error);
   void Discard();
 

@@ -53,6 +53,16 @@ std::string TemporaryName() {
 
 constexpr int kNameAttempts = 100;
 
+// Writes a file's data to the device and waits for it, so that the rename
+// that follows (journaled after it) never names data that was only in
+// memory. Where the operation is not offered, a full fsync does it.
+bool WriteOut(int fd) {
+  unsigned flags = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+  if (::sync_file_range(fd, 0, 0, flags) == 0) return true;
+  if (errno != ENOSYS && errno != EINVAL && errno != ESPIPE) return false;
+  return ::fsync(fd) == 0;
+}
+
 }  // namespace
 
 bool ReadStatus(const std::string& path, FileStatus& out, int& error) {
@@ -168,7 +178,7 @@ bool StagedFile::Commit(bool flush, int& error) {
     error = EINVAL;
     return false;
   }
-  if (flush && file_.IsOpen() && ::fsync(Fd(file_)) != 0) {
+  if (flush && file_.IsOpen() && !WriteOut(Fd(file_))) {
     error = errno;
     return false;
   }
