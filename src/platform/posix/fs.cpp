@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -176,10 +177,23 @@ mode_t DefaultFileMode() {
   return 0666 & ~mask;
 }
 
+// The file that a replacement of path writes: the target of a symbolic link
+// (so that the link stays a link), otherwise path itself.
+std::string ReplacementTarget(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return path;
+  std::string target(resolved);
+  std::free(resolved);
+  return target;
+}
+
 }  // namespace
 
 bool ReplaceFileAtomically(const std::string& path, std::string_view data, int& error) {
-  std::string directory = DirectoryOf(path);
+  std::string target = ReplacementTarget(path);
+  std::string directory = DirectoryOf(target);
   std::string temp = directory + "/.tav32-XXXXXX";
   std::vector<char> name(temp.begin(), temp.end());
   name.push_back('\0');
@@ -189,17 +203,21 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view data, int& 
     return false;
   }
   struct stat original {};
-  bool exists = ::stat(path.c_str(), &original) == 0;
+  bool exists = ::stat(target.c_str(), &original) == 0;
   bool ok = WriteAll(fd, data.data(), data.size());
-  if (ok) ok = ::fchmod(fd, exists ? (original.st_mode & 07777) : DefaultFileMode()) == 0;
   if (ok && exists) {
-    // Keeping the owner needs privileges; without them the file is ours.
+    // Keeping the owner needs privileges; without them the file is ours. The
+    // owner goes first, as changing it may clear set-id bits.
     [[maybe_unused]] int ignored = ::fchown(fd, original.st_uid, original.st_gid);
   }
+  if (ok) ok = ::fchmod(fd, exists ? (original.st_mode & 07777) : DefaultFileMode()) == 0;
   if (ok) ok = ::fsync(fd) == 0;
   if (!ok) error = errno;
-  ::close(fd);
-  if (ok && ::rename(name.data(), path.c_str()) != 0) {
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (ok && ::rename(name.data(), target.c_str()) != 0) {
     ok = false;
     error = errno;
   }
@@ -216,7 +234,7 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view data, int& 
 }
 
 UpdateLock::UpdateLock(const std::string& path) {
-  int fd = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int fd = ::open(DirectoryOf(ReplacementTarget(path)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   while (::flock(fd, LOCK_EX) != 0) {
     if (errno != EINTR) {
