@@ -14,7 +14,6 @@ using Handler = bool (*)(InterpreterState&, const ArgumentArray*);
 class StatementTest : public IniTest {
  protected:
   void SetUp() override {
-    IniTest::SetUp();
     st_.options.log = true;
     st_.options.logPath = Path("run.log");
   }

@@ -1,45 +1,30 @@
-// Shared helpers of the INI tests: a fresh temporary directory per test and
-// whole-file reads and writes.
+// Shared helpers of the INI tests: a fresh temporary directory per test,
+// whole-file reads and writes in it, and section reads.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "ini/profile.h"
+#include "test_support.h"
 
 namespace tav::ini::testing {
 
 class IniTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() /
-           (std::string("tav32-ini-") + info->test_suite_name() + "-" + info->name() + "-" +
-            std::to_string(std::hash<std::string>{}(std::filesystem::current_path().string())));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  void Put(const std::string& name, const std::string& bytes) const {
-    std::ofstream(Path(name), std::ios::binary) << bytes;
-  }
-  std::string Get(const std::string& name) const {
-    std::ifstream in(Path(name), std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string Path(const std::string& name) const { return dir_.file(name); }
+  void Put(const std::string& name, const std::string& bytes) const { test::WriteFile(Path(name), bytes); }
+  std::string Get(const std::string& name) const { return test::ReadFile(Path(name)); }
   // The names in the directory: shows a temporary file left behind.
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir_)) names.push_back(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+      names.push_back(entry.path().filename());
+    }
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -52,7 +37,7 @@ class IniTest : public ::testing::Test {
     return lines;
   }
 
-  std::filesystem::path dir_;
+  test::TempDir dir_;
 };
 
 // Section text from lines: each ended by NUL, the list by one more.
