@@ -111,7 +111,11 @@ TEST_F(ProfileTest, ReplacementKeepsPermissionsAndSymbolicLinks) {
   EXPECT_EQ(Get("target.ini"), "[s]\nk=2\n");
   EXPECT_EQ(fs::status(Path("target.ini")).permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  EXPECT_EQ(Names(), (Lines{"link.ini", "target.ini"}));
+  // A new file gets the mode any new file gets.
+  Put("plain.txt", "");
+  ASSERT_TRUE(WriteProfileString(Path("new.ini"), "s", "k", "1"));
+  EXPECT_EQ(fs::status(Path("new.ini")).permissions(), fs::status(Path("plain.txt")).permissions());
+  EXPECT_EQ(Names(), (Lines{"link.ini", "new.ini", "plain.txt", "target.ini"}));
 }
 
 }  // namespace
