@@ -5,37 +5,29 @@
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "sync/records.h"
 #include "sync/sync.h"
-#include "ui/console_ui.h"
+#include "test_support.h"
 
 namespace tav::sync {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+std::string ReadAll(const fs::path& path) { return test::ReadFile(path.string()); }
+void Write(const fs::path& path, const std::string& text) { test::WriteFile(path.string(), text); }
 
 class SyncEngine : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("tav32-engine-" + std::to_string(::getpid()));
-    fs::remove_all(root_);
+    root_ = temp_.path();
     fs::create_directories(root_ / "src");
     fs::create_directories(root_ / "dst");
     st_.options.log = true;
     st_.options.logPath = (root_ / "run.log").string();
     st_.ui = &ui_;
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   ArgumentArray Statement() {
     ArgumentArray args(kSyncSlotCount);
@@ -44,9 +36,10 @@ class SyncEngine : public ::testing::Test {
     return args;
   }
 
+  test::TempDir temp_;
   fs::path root_;
   InterpreterState st_;
-  ConsoleUi ui_{st_.options};
+  test::RecordingUi ui_;
 };
 
 // Runs f with files limited to limit bytes; writes beyond fail with EFBIG.
@@ -65,8 +58,8 @@ void WithFileSizeLimit(rlim_t limit, F f) {
 
 TEST_F(SyncEngine, FailedWriteKeepsTheOldDestination) {
   std::string big(3 << 20, 'n');
-  std::ofstream(root_ / "src" / "big.bin", std::ios::binary) << big;
-  std::ofstream(root_ / "dst" / "big.bin", std::ios::binary) << "old contents";
+  Write(root_ / "src" / "big.bin", big);
+  Write(root_ / "dst" / "big.bin", "old contents");
   fs::last_write_time(root_ / "dst" / "big.bin", fs::last_write_time(root_ / "src" / "big.bin") - std::chrono::hours(50));
   ArgumentArray args = Statement();
   args[kSlotOverwrite] = Argument::Number(1);
@@ -84,8 +77,8 @@ TEST_F(SyncEngine, FailedWriteKeepsTheOldDestination) {
 }
 
 TEST_F(SyncEngine, SuccessfulOverwriteReplacesReadOnlyDestination) {
-  std::ofstream(root_ / "src" / "f.txt") << "new";
-  std::ofstream(root_ / "dst" / "f.txt") << "old!";
+  Write(root_ / "src" / "f.txt", "new");
+  Write(root_ / "dst" / "f.txt", "old!");
   fs::permissions(root_ / "dst" / "f.txt", fs::perms::owner_read);
   ArgumentArray args = Statement();
   args[kSlotOverwrite] = Argument::Number(1);
@@ -100,7 +93,7 @@ TEST_F(SyncEngine, SuccessfulOverwriteReplacesReadOnlyDestination) {
 TEST_F(SyncEngine, NullArrayAndRejectedRequestsTouchNothing) {
   EXPECT_FALSE(SynchronizeDir(st_, nullptr));
   EXPECT_EQ(st_.errorCode, 0);
-  std::ofstream(root_ / "src" / "f.txt") << "x";
+  Write(root_ / "src" / "f.txt", "x");
   ArgumentArray args = Statement();
   args[kSlotAdd] = Argument::Number(1);
   args[kSlotReportOnly] = Argument::Number(1);

@@ -3,13 +3,13 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
+#include <optional>
 
 #include "core/messages.h"
 #include "sync/paths.h"
 #include "sync/reports.h"
 #include "sync/walk.h"
+#include "test_support.h"
 
 namespace tav::sync {
 namespace {
@@ -107,16 +107,14 @@ TEST(SyncPaths, JoinAndGoUp) {
 }
 
 TEST(SyncConflictName, FirstFreeNumberWithTheExtension) {
-  std::filesystem::path dir = std::filesystem::temp_directory_path() / ("tav32-conflict-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  std::ofstream(dir / "!SYN0000.TXT") << "log";
-  std::ofstream(dir / "!SYN0001.TXT") << "copy";
-  EXPECT_EQ(ConflictName(dir.string(), "readme.TXT"), "!SYN0002.TXT");
+  test::TempDir dir;
+  test::WriteFile(dir.file("!SYN0000.TXT"), "log");
+  test::WriteFile(dir.file("!SYN0001.TXT"), "copy");
+  EXPECT_EQ(ConflictName(dir.path(), "readme.TXT"), "!SYN0002.TXT");
   // Names are told apart as the platform does: .txt is another extension.
-  EXPECT_EQ(ConflictName(dir.string(), "readme.txt"), "!SYN0000.txt");
-  EXPECT_EQ(ConflictName(dir.string(), "Makefile"), "!SYN0000");
-  EXPECT_EQ(ConflictName(dir.string(), "a.tar.gz"), "!SYN0000.gz");
-  std::filesystem::remove_all(dir);
+  EXPECT_EQ(ConflictName(dir.path(), "readme.txt"), "!SYN0000.txt");
+  EXPECT_EQ(ConflictName(dir.path(), "Makefile"), "!SYN0000");
+  EXPECT_EQ(ConflictName(dir.path(), "a.tar.gz"), "!SYN0000.gz");
 }
 
 }  // namespace
