@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,9 @@ class StagedFile {
 
  private:
   bool OpenDirectory(const std::string& destination, bool followDirectoryLink, int& error);
+  // Makes the temporary entry under a fresh name with make(directory, name).
+  bool CreateEntry(const std::string& destination, bool followDirectoryLink,
+                   const std::function<bool(intptr_t, const std::string&)>& make, int& error);
 
   std::string destination_;
   std::string temporary_;

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 
 #include "platform/file_ops.h"
 #include "platform/posix/posix_util.h"
@@ -134,13 +135,12 @@ bool StagedFile::OpenDirectory(const std::string& destination, bool followDirect
   return true;
 }
 
-bool StagedFile::CreateFile(const std::string& destination, bool followDirectoryLink, int& error) {
+bool StagedFile::CreateEntry(const std::string& destination, bool followDirectoryLink,
+                             const std::function<bool(intptr_t, const std::string&)>& make, int& error) {
   if (!OpenDirectory(destination, followDirectoryLink, error)) return false;
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     std::string name = TemporaryName();
-    int fd = ::openat(Fd(directory_), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd >= 0) {
-      file_ = File(fd);
+    if (make(directory_.Handle(), name)) {
       temporaryName_ = name;
       size_t slash = destination.find_last_of('/');
       temporary_ = (slash == std::string::npos ? std::string() : destination.substr(0, slash + 1)) + name;
@@ -154,23 +154,25 @@ bool StagedFile::CreateFile(const std::string& destination, bool followDirectory
   return false;
 }
 
+bool StagedFile::CreateFile(const std::string& destination, bool followDirectoryLink, int& error) {
+  return CreateEntry(
+      destination, followDirectoryLink,
+      [this](intptr_t directory, const std::string& name) {
+        int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW;
+        file_ = File(::openat(static_cast<int>(directory), name.c_str(), flags, 0600));
+        return file_.IsOpen();
+      },
+      error);
+}
+
 bool StagedFile::CreateLink(const std::string& destination, const std::string& target, bool followDirectoryLink,
                             int& error) {
-  if (!OpenDirectory(destination, followDirectoryLink, error)) return false;
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    std::string name = TemporaryName();
-    if (::symlinkat(target.c_str(), Fd(directory_), name.c_str()) == 0) {
-      temporaryName_ = name;
-      size_t slash = destination.find_last_of('/');
-      temporary_ = (slash == std::string::npos ? std::string() : destination.substr(0, slash + 1)) + name;
-      active_ = true;
-      return true;
-    }
-    if (errno != EEXIST) break;
-  }
-  error = errno;
-  directory_.Close();
-  return false;
+  return CreateEntry(
+      destination, followDirectoryLink,
+      [&target](intptr_t directory, const std::string& name) {
+        return ::symlinkat(target.c_str(), static_cast<int>(directory), name.c_str()) == 0;
+      },
+      error);
 }
 
 bool StagedFile::Commit(bool flush, int& error) {
