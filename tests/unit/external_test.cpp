@@ -1,0 +1,85 @@
+// External commands: splitting command lines and running children.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "core/messages.h"
+#include "external/external.h"
+#include "test_support.h"
+
+namespace tav {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+TEST(SplitCommandLine, FollowsWindowsArgumentRules) {
+  EXPECT_EQ(SplitCommandLine("prog a  \"b c\" d\"e f\"g"), (Strings{"prog", "a", "b c", "de fg"}));
+  EXPECT_EQ(SplitCommandLine("\"C:\\Program Files\\x.exe\" \\\\server\\share"),
+            (Strings{"C:\\Program Files\\x.exe", "\\\\server\\share"}));
+  // 2n backslashes before a quote give n and the quote groups; 2n+1 give n
+  // and a literal quote.
+  EXPECT_EQ(SplitCommandLine("p a\\\\\"b c\" a\\\"b"), (Strings{"p", "a\\b c", "a\"b"}));
+  EXPECT_EQ(SplitCommandLine("p \"a\"\"b\""), (Strings{"p", "a\"b"}));
+  EXPECT_EQ(SplitCommandLine("p \"\""), (Strings{"p", ""}));
+  EXPECT_EQ(SplitCommandLine("   "), (Strings{}));
+}
+
+TEST(RunExternalCommand, OutputBecomesMessagesAndExitCodeDecides) {
+  test::Machine m;
+  EXPECT_TRUE(RunExternalArgs(m.st, {"/bin/sh", "-c", "echo out; echo err >&2; exit 31"}));
+  EXPECT_EQ(m.ui.output, "out\nerr\n");
+  EXPECT_EQ(m.st.errorCode, 0);
+  EXPECT_FALSE(RunExternalArgs(m.st, {"/bin/sh", "-c", "exit 32"}));
+  EXPECT_EQ(m.st.errorCode, 3);
+}
+
+TEST(RunExternalCommand, LongOutputArrivesWholeAndInOrder) {
+  test::Machine m;
+  EXPECT_TRUE(RunExternalCommand(m.st, "seq 1 3000"));
+  std::string expected;
+  for (int i = 1; i <= 3000; ++i) expected += std::to_string(i) + "\n";
+  EXPECT_EQ(m.ui.output, expected);
+}
+
+TEST(RunExternalCommand, ChildReadsEndOfFileAndSignalsCountAsFailure) {
+  test::Machine m;
+  EXPECT_TRUE(RunExternalCommand(m.st, "cat"));
+  EXPECT_FALSE(RunExternalArgs(m.st, {"/bin/sh", "-c", "kill -TERM $$"}));
+  EXPECT_EQ(m.st.errorCode, 3);
+}
+
+TEST(RunExternalCommand, ChildGetsOnlyItsThreeStandardDescriptors) {
+  test::TempDir dir;
+  int leaked = ::open(dir.file("x").c_str(), O_WRONLY | O_CREAT, 0600);  // no close-on-exec
+  ASSERT_GE(leaked, 3);
+  test::Machine m;
+  EXPECT_TRUE(RunExternalArgs(m.st, {"/bin/sh", "-c", "ls /proc/$$/fd"}));
+  ::close(leaked);
+  EXPECT_EQ(m.ui.output, "0\n1\n2\n");
+}
+
+TEST(RunExternalCommand, ProgramThatCannotStartIsReported) {
+  test::Machine m;
+  m.st.lineNumber = 7;
+  EXPECT_FALSE(RunExternalCommand(m.st, "no-such-program-tav32 x"));
+  std::string red(1, kErrorMarker);
+  EXPECT_EQ(m.ui.output, red + "CreateProcess failed!\n" + red + "Reason: No such file or directory\n\n" + red +
+                             "TAV32 Error in Line 7: File access error.\n");
+}
+
+TEST(Shell, RunsTheTextThroughComspec) {
+  test::Machine m;
+  ::unsetenv("COMSPEC");
+  ArgumentArray args{Argument::Text("echo \"$0\" | tr a-z A-Z")};
+  EXPECT_TRUE(Shell(m.st, &args));
+  EXPECT_EQ(m.ui.output, "/BIN/SH\n");
+  EXPECT_EQ(m.ui.texts[100], "Processing SHELL command.");
+  EXPECT_EQ(m.ui.titles.back(), "TAV32 Output Window");
+  EXPECT_TRUE(Shell(m.st, nullptr));
+}
+
+}  // namespace
+}  // namespace tav

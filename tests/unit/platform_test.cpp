@@ -1,0 +1,64 @@
+// The POSIX platform layer: paths, wildcard finds and atomic replacement.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/fs.h"
+#include "platform/posix/posix_util.h"
+#include "test_support.h"
+
+namespace tav::platform {
+namespace {
+
+TEST(FullPath, FoldsDotsAndSeparatorsWithoutResolvingLinks) {
+  EXPECT_EQ(FullPath("/a/./b//c/../d"), "/a/b/d");
+  EXPECT_EQ(FullPath("/a/b/"), "/a/b/");
+  EXPECT_EQ(FullPath("/.."), "/");
+  EXPECT_EQ(FullPath("x/y"), CurrentDirectory() + "/x/y");
+  EXPECT_EQ(NativePath("C:\\DIR\\F.INI  "), "C:/DIR/F.INI");
+}
+
+TEST(WildcardMatch, WindowsStyle) {
+  EXPECT_TRUE(WildcardMatch("*.txt", "README.TXT"));
+  EXPECT_TRUE(WildcardMatch("*.*", "README"));
+  EXPECT_TRUE(WildcardMatch("*.", "README"));
+  EXPECT_FALSE(WildcardMatch("*.", "a.b"));
+  EXPECT_TRUE(WildcardMatch("a?c", "abc"));
+  EXPECT_FALSE(WildcardMatch("a?c", "ac"));
+  EXPECT_TRUE(WildcardMatch("*b*", "abc"));
+}
+
+TEST(FindFirst, FindsFilesAndDirectoriesByPattern) {
+  test::TempDir dir;
+  test::WriteFile(dir.file("Data.Txt"), "12345");
+  ASSERT_EQ(::mkdir(dir.file("sub").c_str(), 0755), 0);
+  FindData data;
+  ASSERT_TRUE(FindFirst(dir.file("*.TXT"), data));
+  EXPECT_EQ(data.name, "Data.Txt");
+  EXPECT_EQ(data.size, 5u);
+  ASSERT_TRUE(FindFirst(dir.path() + "\\s?b", data));
+  EXPECT_TRUE(data.IsDirectory());
+  EXPECT_FALSE(FindFirst(dir.file("*.doc"), data));
+  EXPECT_FALSE(FindFirst(dir.file("missing"), data));
+}
+
+TEST(ReplaceFileAtomically, KeepsPermissionBitsAndLeavesNoTemporaryFile) {
+  test::TempDir dir;
+  std::string path = dir.file("f.ini");
+  test::WriteFile(path, "old");
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  int error = 0;
+  ASSERT_TRUE(ReplaceFileAtomically(path, "new", error));
+  EXPECT_EQ(test::ReadFile(path), "new");
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+  size_t entries = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++entries;
+  EXPECT_EQ(entries, 1u);
+  EXPECT_FALSE(ReplaceFileAtomically(dir.file("missing/f.ini"), "x", error));
+}
+
+}  // namespace
+}  // namespace tav::platform

@@ -1,0 +1,83 @@
+// The command line, the program text's normalisation and the expansion of
+// environment references.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "core/startup.h"
+#include "test_support.h"
+
+namespace tav {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+TEST(ReadCommandLine, DashesStartOptionWordsAndOtherArgumentsContinueThem) {
+  CommandLine c = ReadCommandLine({"/srv/my-update.tav", "-LOG", "/var/log/run.log", "-QUIET"});
+  EXPECT_EQ(*c.programFile, "/srv/my-update.tav");
+  EXPECT_EQ(c.optionWords, (Strings{"LOG /var/log/run.log", "QUIET"}));
+  c = ReadCommandLine({"p", "-LOG my run.log  ", "--debug", "-", "x"});
+  EXPECT_EQ(c.optionWords, (Strings{"LOG my run.log", "debug", "x"}));
+  c = ReadCommandLine({"p", "stray", "-"});
+  EXPECT_EQ(c.optionWords, (Strings{"stray"}));
+  EXPECT_FALSE(ReadCommandLine({}).programFile);
+}
+
+TEST(SplitShellWords, BlanksSeparateAndQuotesGroup) {
+  EXPECT_EQ(SplitShellWords("  a \"b c\"  d\"e f\" \"\""), (Strings{"a", "b c", "de f", ""}));
+}
+
+TEST(NormaliseProgramText, RemovesCrAndBelTurnsTabsAndEndsWithLf) {
+  EXPECT_EQ(NormaliseProgramText(""), "\n");
+  EXPECT_EQ(NormaliseProgramText("A\r\r\nB"), "A\nB\n");
+  EXPECT_EQ(NormaliseProgramText("RE\aM\tx"), "REM x\n");
+  EXPECT_EQ(NormaliseProgramText(std::string("Echo a\0Echo b", 13)), "Echo a\n");
+}
+
+TEST(ExpandReferences, ReplacesSetVariablesAndKeepsTheRest) {
+  ::setenv("TAV32_T_A", "alpha", 1);
+  ::setenv("TAV32_T_PCT", "50%", 1);
+  ::unsetenv("TAV32_T_UNSET");
+  std::string out;
+  ASSERT_TRUE(ExpandReferences("x %TAV32_T_A% %TAV32_T_UNSET% y", out));
+  EXPECT_EQ(out, "x alpha %TAV32_T_UNSET% y");
+  ASSERT_TRUE(ExpandReferences("; 50%% done", out));
+  EXPECT_EQ(out, "; 50% done");
+  // A value is never searched again.
+  ASSERT_TRUE(ExpandReferences("%TAV32_T_PCT%%TAV32_T_A%", out));
+  EXPECT_EQ(out, "50%alpha");
+  EXPECT_FALSE(ExpandReferences("; 50% done", out));
+  EXPECT_FALSE(ExpandReferences("%TAV32_T_UNSET%B%", out));
+  // A "%" at the end of a line pairs with one on a later line.
+  ASSERT_TRUE(ExpandReferences("a %\nb % c", out));
+  EXPECT_EQ(out, "a %\nb % c");
+}
+
+TEST(ReadOptions, PrefixesInTableOrderAndLogDeletesItsFile) {
+  test::TempDir dir;
+  test::WriteFile(dir.file("old.log"), "old");
+  test::Machine m;
+  m.st.lineNumber = 0;
+  ASSERT_TRUE(ReadOptions(m.st, {"NOABORTX", "trace", "LOG " + dir.file("old.log"), "Outputs", "LOG", "quiet"}));
+  EXPECT_TRUE(m.st.options.noAbort && m.st.options.trace && m.st.options.output && m.st.options.quiet);
+  EXPECT_TRUE(m.st.options.log);
+  EXPECT_EQ(m.st.options.logPath, dir.file("old.log"));
+  // The old file is gone; the new one holds only the report of "LOG".
+  EXPECT_EQ(test::ReadFile(dir.file("old.log")), "\r\nTAV32 Error in Line 0: Unknown option error.\r\n");
+  EXPECT_EQ(m.st.errorCode, 12);
+  EXPECT_EQ(m.ui.boxes, (Strings{"TAV32 1.21 Error: Unknown option error"}));
+}
+
+TEST(ReadOptions, DebugLogThatCannotBeCreatedStopsTheStartUp) {
+  test::TempDir dir;
+  test::WriteFile(dir.file("file"), "");
+  ::setenv("WINDIR", dir.file("file/sub").c_str(), 1);
+  test::Machine m;
+  EXPECT_FALSE(ReadOptions(m.st, {"DEBUG"}));
+  EXPECT_EQ(m.st.errorCode, 3);
+  EXPECT_EQ(m.ui.boxes, (Strings{"TAV32 1.21 Error: File access error"}));
+  ::unsetenv("WINDIR");
+}
+
+}  // namespace
+}  // namespace tav
