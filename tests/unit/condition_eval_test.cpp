@@ -2,16 +2,13 @@
 // Equal on real files, negation, the byte comparison and the written forms of
 // registry data.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "core/messages.h"
 #include "parse/condition.h"
 #include "platform/fs.h"
+#include "test_support.h"
 
 namespace tav {
 namespace {
@@ -49,23 +46,19 @@ TEST(ConditionText, NegationInvertsTheResult) {
 class ConditionFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tav32-cond.XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
     saved_ = fs::current_path();
-    fs::current_path(dir_);
+    fs::current_path(temp_.path());
+    dir_ = temp_.path();
   }
-  void TearDown() override {
-    fs::current_path(saved_);
-    fs::remove_all(dir_);
-  }
-  static void Write(const std::string& name, const std::string& data) { std::ofstream(name) << data; }
+  void TearDown() override { fs::current_path(saved_); }
+  static void Write(const std::string& name, const std::string& data) { test::WriteFile(name, data); }
   // Sets the modification time to seconds after 2001-09-09.
   static void SetTime(const std::string& name, long seconds) {
     std::chrono::sys_seconds base{std::chrono::seconds(1'000'000'000)};
     fs::last_write_time(name, std::chrono::file_clock::from_sys(base + std::chrono::seconds(seconds)));
   }
 
+  test::TempDir temp_;
   fs::path dir_;
   fs::path saved_;
 };
