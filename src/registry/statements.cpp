@@ -8,5 +8,6 @@ bool RegSetValue(InterpreterState&, const ArgumentArray*) { return false; }
 bool RegDeleteKey(InterpreterState&, const ArgumentArray*) { return false; }
 bool RegDeleteValue(InterpreterState&, const ArgumentArray*) { return false; }
 bool OpenKeyPath(InterpreterState&, const std::string&, const std::string&) { return false; }
+void ReportStoreDiagnostic(InterpreterState&) {}
 
 }  // namespace tav::registry

@@ -17,5 +17,6 @@ int RegQueryValue(RegKey, const std::string&, uint32_t&, std::vector<uint8_t>&) 
 int RegDeleteValue(RegKey, const std::string&) { return kNotAvailable; }
 int RegEnumKey(RegKey, uint32_t, std::string&) { return kNotAvailable; }
 int RegDeleteKey(RegKey, const std::string&) { return kNotAvailable; }
+std::string RegTakeDiagnostic() { return std::string(); }
 
 }  // namespace tav::platform
