@@ -20,6 +20,12 @@ bool RegDeleteValue(InterpreterState& st, const ArgumentArray* args);
 // Reports error 13 for a key path without a valid root.
 bool OpenKeyPath(InterpreterState& st, const std::string& computer, const std::string& keyPath);
 
+// Tells the user what the registry store gave as the cause of a failed
+// operation when the store itself is at fault (a damaged store file, a file
+// that could not be written): in the debug log and on standard error. Does
+// nothing when there is no such cause. Call it after a failed platform call.
+void ReportStoreDiagnostic(InterpreterState& st);
+
 // "0x"-prefixed hexadecimal or decimal, no sign or blanks, at most 32 bits;
 // empty text and "0x" alone give 0.
 bool ParseDwordText(std::string_view text, uint32_t& value);
