@@ -6,7 +6,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "core/state.h"
 
@@ -60,16 +59,5 @@ ConditionResult EvaluateCondition(InterpreterState& st, const ArgumentArray& arg
 
 // The registry side of evaluation: RegValue(N) op V against the current key.
 ConditionResult EvaluateRegValue(InterpreterState& st, int op, const std::string& name, const std::string& written);
-
-// The written forms of registry data in a RegValue( condition. Each returns
-// false when the text does not follow its syntax.
-// One quoted string: pairs of double quotes stand for one, blanks may follow.
-bool ParseWrittenString(std::string_view text, std::string& out);
-// Quoted strings separated by blanks, a comma, or a comma with blanks; the
-// image is each string with its NUL and one more NUL at the end.
-bool ParseWrittenStringList(std::string_view text, std::vector<uint8_t>& image);
-// Byte numbers separated by commas, blanks after a comma skipped; an empty
-// item is the byte 0, a comma at the very end adds nothing.
-bool ParseWrittenBytes(std::string_view text, std::vector<uint8_t>& bytes);
 
 }  // namespace tav

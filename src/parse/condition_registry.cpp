@@ -9,6 +9,7 @@
 #include "parse/condition.h"
 #include "platform/registry.h"
 #include "registry/registry.h"
+#include "registry/value_data.h"
 
 namespace tav {
 
@@ -16,29 +17,6 @@ namespace {
 
 // The most data a query takes; a larger value makes the condition false.
 constexpr size_t kQueryLimit = 4096;
-
-// Reads the quoted string that begins at text[i] (a double quote); pairs of
-// double quotes stand for one. Returns the index after the closing quote, or
-// npos when the string is not closed.
-size_t ReadQuoted(std::string_view text, size_t i, std::string& out) {
-  out.clear();
-  for (++i; i < text.size(); ++i) {
-    if (text[i] != '"') {
-      out += text[i];
-    } else if (i + 1 < text.size() && text[i + 1] == '"') {
-      out += '"';
-      ++i;
-    } else {
-      return i + 1;
-    }
-  }
-  return std::string_view::npos;
-}
-
-size_t SkipBlanks(std::string_view text, size_t i) {
-  while (i < text.size() && text[i] == ' ') ++i;
-  return i;
-}
 
 // A stored string: the data up to its first NUL.
 std::string StoredString(const std::vector<uint8_t>& data) {
@@ -81,64 +59,24 @@ ConditionResult CompareNumber(InterpreterState& st, int op, const std::string& w
   return FromBool(SignSatisfies(op, sign));
 }
 
+// A written string: one quoted string, as RegSetValue takes REG_SZ data.
 ConditionResult CompareString(InterpreterState& st, int op, const std::string& written, const std::string& stored) {
-  std::string text;
-  if (!ParseWrittenString(written, text)) return WrongType(st);
+  std::vector<uint8_t> data;
+  if (!registry::ParseValueData(platform::kRegSz, written, data)) return WrongType(st);
+  std::string text(data.begin(), data.end() - 1);
   return FromBool(SignSatisfies(op, CompareNoCase(text, stored)));
 }
 
-ConditionResult CompareStringList(InterpreterState& st, int op, const std::string& written,
-                                  const std::vector<uint8_t>& data) {
+// A written string list or byte list, read as RegSetValue reads data of that
+// type, compared byte for byte with the whole stored data.
+ConditionResult CompareImage(InterpreterState& st, int op, uint32_t writtenType, const std::string& written,
+                             const std::vector<uint8_t>& stored) {
   std::vector<uint8_t> image;
-  if (!ParseWrittenStringList(written, image)) return WrongType(st);
-  return FromBool(CompareBytes(op, image, data));
-}
-
-ConditionResult CompareByteList(InterpreterState& st, int op, const std::string& written,
-                                const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> bytes;
-  if (!ParseWrittenBytes(written, bytes)) return WrongType(st);
-  return FromBool(CompareBytes(op, bytes, data));
+  if (!registry::ParseValueData(writtenType, written, image)) return WrongType(st);
+  return FromBool(CompareBytes(op, image, stored));
 }
 
 }  // namespace
-
-bool ParseWrittenString(std::string_view text, std::string& out) {
-  if (text.empty() || text[0] != '"') return false;
-  size_t after = ReadQuoted(text, 0, out);
-  return after != std::string_view::npos && SkipBlanks(text, after) == text.size();
-}
-
-bool ParseWrittenStringList(std::string_view text, std::vector<uint8_t>& image) {
-  image.clear();
-  std::string item;
-  size_t i = SkipBlanks(text, 0);
-  while (i < text.size()) {
-    if (text[i] != '"') return false;
-    i = ReadQuoted(text, i, item);
-    if (i == std::string_view::npos) return false;
-    image.insert(image.end(), item.begin(), item.end());
-    image.push_back(0);
-    i = SkipBlanks(text, i);
-    if (i < text.size() && text[i] == ',') i = SkipBlanks(text, i + 1);
-  }
-  image.push_back(0);
-  return true;
-}
-
-bool ParseWrittenBytes(std::string_view text, std::vector<uint8_t>& bytes) {
-  bytes.clear();
-  size_t i = 0;
-  while (i < text.size()) {
-    size_t comma = std::min(text.find(',', i), text.size());
-    uint8_t value = 0;
-    if (!registry::ParseByteText(text.substr(i, comma - i), value)) return false;
-    bytes.push_back(value);
-    if (comma == text.size()) break;
-    i = SkipBlanks(text, comma + 1);
-  }
-  return true;
-}
 
 ConditionResult EvaluateRegValue(InterpreterState& st, int op, const std::string& name, const std::string& written) {
   if (st.currentKey == nullptr) return ConditionResult::kFalse;
@@ -155,9 +93,9 @@ ConditionResult EvaluateRegValue(InterpreterState& st, int op, const std::string
     case platform::kRegExpandSz:
       return CompareString(st, op, written, ExpandStoredString(StoredString(data)));
     case platform::kRegMultiSz:
-      return CompareStringList(st, op, written, data);
+      return CompareImage(st, op, platform::kRegMultiSz, written, data);
     default:
-      return CompareByteList(st, op, written, data);
+      return CompareImage(st, op, platform::kRegBinary, written, data);
   }
 }
 

@@ -1,6 +1,5 @@
 // Evaluation of conditions that need no registry: text comparisons, Exist and
-// Equal on real files, negation, the byte comparison and the written forms of
-// registry data.
+// Equal on real files, negation, and the byte comparison.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -138,47 +137,6 @@ TEST(CompareBytes, AnOperandThatEndsFirstSortsFirst) {
   EXPECT_TRUE(CompareBytes(kCondGreater, B({2}), B({1, 2})));
   EXPECT_FALSE(CompareBytes(kCondLess, B({}), B({})));
   EXPECT_TRUE(CompareBytes(kCondGreaterEqual, B({}), B({})));
-}
-
-TEST(WrittenData, QuotedString) {
-  std::string s;
-  EXPECT_TRUE(ParseWrittenString("\"C:\\TEMP\"", s));
-  EXPECT_EQ(s, "C:\\TEMP");
-  EXPECT_TRUE(ParseWrittenString("\"say \"\"hi\"\"\"  ", s));
-  EXPECT_EQ(s, "say \"hi\"");
-  EXPECT_TRUE(ParseWrittenString("\"\"", s));
-  EXPECT_EQ(s, "");
-  EXPECT_FALSE(ParseWrittenString("C:\\TEMP", s));
-  EXPECT_FALSE(ParseWrittenString("\"open", s));
-  EXPECT_FALSE(ParseWrittenString("\"a\" b", s));
-  EXPECT_FALSE(ParseWrittenString("", s));
-}
-
-TEST(WrittenData, StringListImage) {
-  std::vector<uint8_t> image;
-  EXPECT_TRUE(ParseWrittenStringList("\"a\", \"bc\"", image));
-  EXPECT_EQ(image, B({'a', 0, 'b', 'c', 0, 0}));
-  EXPECT_TRUE(ParseWrittenStringList("\"a\" \"b\",\"c\" , \"\"", image));
-  EXPECT_EQ(image, B({'a', 0, 'b', 0, 'c', 0, 0, 0}));
-  EXPECT_TRUE(ParseWrittenStringList("", image));
-  EXPECT_EQ(image, B({0}));
-  EXPECT_FALSE(ParseWrittenStringList("\"a\",,\"b\"", image));
-  EXPECT_FALSE(ParseWrittenStringList("\"a\" x", image));
-  EXPECT_FALSE(ParseWrittenStringList("a", image));
-  EXPECT_FALSE(ParseWrittenStringList("\"a", image));
-}
-
-TEST(WrittenData, ByteList) {
-  std::vector<uint8_t> bytes;
-  EXPECT_TRUE(ParseWrittenBytes("1, 0x02,  255", bytes));
-  EXPECT_EQ(bytes, B({1, 2, 255}));
-  EXPECT_TRUE(ParseWrittenBytes("1,,3,", bytes));
-  EXPECT_EQ(bytes, B({1, 0, 3}));
-  EXPECT_TRUE(ParseWrittenBytes("", bytes));
-  EXPECT_TRUE(bytes.empty());
-  EXPECT_FALSE(ParseWrittenBytes("256", bytes));
-  EXPECT_FALSE(ParseWrittenBytes("1 2", bytes));
-  EXPECT_FALSE(ParseWrittenBytes("-1", bytes));
 }
 
 }  // namespace
