@@ -315,3 +315,31 @@ TEST_F(RegistryStore, RemoteComputersAreFoldersOfTheStore) {
 
 }  // namespace
 }  // namespace tav::test
+
+namespace tav::test {
+namespace {
+
+// Two interpreters that set values in the same key at the same time keep
+// every value of both: each change is read, made and written under the lock.
+TEST_F(RegistryTest, TwoProcessesNeverLoseEachOthersChanges) {
+  constexpr int kValues = 150;
+  for (const char* who : {"first", "second"}) {
+    std::string program = "RegOpenKey LOCAL \\\\HKEY_LOCAL_MACHINE\\Shared\n";
+    for (int i = 0; i < kValues; ++i) program += "RegSetValue " + std::string(who) + std::to_string(i) + " : REG_DWORD : " + std::to_string(i) + "\n";
+    WriteFile(dir_.file(std::string(who) + ".tav"), program);
+  }
+  std::string command = "cd '" + dir_.path() + "' && mkdir -p windows && export WINDIR=\"$PWD/windows\" && "
+                        "{ '" TAV32_BINARY "' first.tav & '" TAV32_BINARY "' second.tav; s=$?; wait $! && exit $s; }";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  platform::RegKey key = OpenLocal("Shared");
+  ASSERT_NE(key, nullptr);
+  int found = 0;
+  for (const char* who : {"first", "second"}) {
+    for (int i = 0; i < kValues; ++i) found += QueryValue(key, who + std::to_string(i)).has_value() ? 1 : 0;
+  }
+  platform::RegClose(key);
+  EXPECT_EQ(found, 2 * kValues);
+}
+
+}  // namespace
+}  // namespace tav::test
