@@ -19,8 +19,6 @@ const std::string& EntryText(const ArgumentArray& args, size_t index) {
 
 int EntryNumber(const ArgumentArray& args, size_t index) { return index < args.size() ? args[index].number : 0; }
 
-ConditionResult FromBool(bool value) { return value ? ConditionResult::kTrue : ConditionResult::kFalse; }
-
 // Does any file or directory match the path (wildcards in its last part)?
 bool PathExists(const std::string& path) {
   platform::FindData found;

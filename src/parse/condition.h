@@ -51,6 +51,7 @@ bool SignSatisfies(int op, int sign);
 bool CompareBytes(int op, std::span<const uint8_t> written, std::span<const uint8_t> stored);
 
 enum class ConditionResult { kFalse, kTrue, kFailed };
+inline ConditionResult FromBool(bool value) { return value ? ConditionResult::kTrue : ConditionResult::kFalse; }
 
 // Evaluates the condition of an If line's argument array, negation included.
 // kFailed means an error has been reported (a written registry value that

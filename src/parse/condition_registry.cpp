@@ -43,8 +43,6 @@ uint32_t StoredNumber(const std::vector<uint8_t>& data) {
   return value;
 }
 
-ConditionResult FromBool(bool value) { return value ? ConditionResult::kTrue : ConditionResult::kFalse; }
-
 ConditionResult WrongType(InterpreterState& st) {
   ReportError(st, kErrRegValueType);
   return ConditionResult::kFailed;
