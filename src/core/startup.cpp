@@ -152,8 +152,11 @@ bool ReadOptions(InterpreterState& st, const std::vector<std::string>& words) {
       o.quiet = true;
     } else if (StartsWithNoCase(word, "LOG ")) {
       o.log = true;
-      o.logPath = word.substr(4);
-      platform::RemoveFile(platform::NativePath(o.logPath));
+      // The name is fixed to its full path now, so that a later CD does not
+      // scatter the messages over several files.
+      std::string name = platform::NativePath(word.substr(4));
+      o.logPath = name.empty() ? name : platform::FullPath(name);
+      platform::RemoveFile(o.logPath);
     } else {
       ReportError(st, kErrUnknownOption);
       st.ui->MessageBox(kErrorCaption, ErrorText(kErrUnknownOption));

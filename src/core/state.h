@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/fs.h"
@@ -77,6 +78,16 @@ struct InterpreterState {
   int deleteDepth = 0;
 
   SyncPatterns syncPatterns;
+
+  // Goto's index of label lines: the first line of each case-folded label
+  // name. Built on the first Goto; the program text does not change during a
+  // run.
+  struct LabelLine {
+    size_t start;
+    uint32_t number;
+  };
+  std::unordered_map<std::string, LabelLine> labelIndex;
+  bool labelIndexBuilt = false;
 
   // The status and output side. Never null while a program runs.
   UserInterface* ui = nullptr;

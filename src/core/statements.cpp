@@ -1,7 +1,5 @@
 #include "core/statements.h"
 
-#include <algorithm>
-
 #include "core/lines.h"
 #include "core/messages.h"
 #include "core/text.h"
@@ -25,37 +23,48 @@ bool Pause(InterpreterState& st, const ArgumentArray*) {
 
 namespace {
 
-// The label line matches the target when the two agree over the longer of the
-// label's name and the target, the line's colon standing where the name ends.
-bool LabelMatches(std::string_view line, std::string_view target) {
-  size_t nameLength = line.size() - 1;
-  size_t length = std::max(nameLength, target.size());
-  for (size_t k = 0; k < length; ++k) {
-    char a = k < line.size() ? line[k] : '\n';
-    char b = k < target.size() ? target[k] : '\0';
-    if (AsciiLower(a) != AsciiLower(b)) return false;
-  }
-  return true;
+std::string FoldedName(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) c = AsciiLower(c);
+  return folded;
 }
 
-}  // namespace
-
-bool Goto(InterpreterState& st, const ArgumentArray* args) {
-  if (args == nullptr || args->empty()) return false;
-  const std::string& target = (*args)[0].text;
+// Indexes every label line by its case-folded name; the first line of a name
+// wins, as a search from the top would find it.
+void BuildLabelIndex(InterpreterState& st) {
   uint32_t number = 1;
   for (size_t start = 0; start < st.programText.size(); ++number) {
     size_t end = st.programText.find('\n', start);
     if (end == std::string::npos) end = st.programText.size();
     std::string_view line(st.programText.data() + start, end - start);
-    if (IsLabelLine(line) && LabelMatches(line, target)) {
-      st.position = start;
-      st.lineNumber = number;
-      return true;
-    }
+    if (IsLabelLine(line)) st.labelIndex.try_emplace(FoldedName(line.substr(0, line.size() - 1)), InterpreterState::LabelLine{start, number});
     start = end + 1;
   }
-  return false;
+  st.labelIndexBuilt = true;
+}
+
+}  // namespace
+
+// A target matches a label line when it equals the label's name or the name
+// with its colon (compared over the longer of name and target, case folded).
+// The first matching line of the text wins.
+bool Goto(InterpreterState& st, const ArgumentArray* args) {
+  if (args == nullptr || args->empty()) return false;
+  if (!st.labelIndexBuilt) BuildLabelIndex(st);
+  std::string target = FoldedName((*args)[0].text);
+  const InterpreterState::LabelLine* best = nullptr;
+  auto exact = st.labelIndex.find(target);
+  if (exact != st.labelIndex.end()) best = &exact->second;
+  if (!target.empty() && target.back() == ':') {
+    auto withColon = st.labelIndex.find(target.substr(0, target.size() - 1));
+    if (withColon != st.labelIndex.end() && (best == nullptr || withColon->second.start < best->start)) {
+      best = &withColon->second;
+    }
+  }
+  if (best == nullptr) return false;
+  st.position = best->start;
+  st.lineNumber = best->number;
+  return true;
 }
 
 bool ChDir(InterpreterState& st, const ArgumentArray* args) {

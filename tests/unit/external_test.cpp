@@ -1,6 +1,9 @@
 // External commands: splitting command lines and running children.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include "core/messages.h"
@@ -46,6 +49,16 @@ TEST(RunExternalCommand, ChildReadsEndOfFileAndSignalsCountAsFailure) {
   EXPECT_TRUE(RunExternalCommand(m.st, "cat"));
   EXPECT_FALSE(RunExternalArgs(m.st, {"/bin/sh", "-c", "kill -TERM $$"}));
   EXPECT_EQ(m.st.errorCode, 3);
+}
+
+TEST(RunExternalCommand, ChildGetsOnlyItsThreeStandardDescriptors) {
+  test::TempDir dir;
+  int leaked = ::open(dir.file("x").c_str(), O_WRONLY | O_CREAT, 0600);  // no close-on-exec
+  ASSERT_GE(leaked, 3);
+  test::Machine m;
+  EXPECT_TRUE(RunExternalArgs(m.st, {"/bin/sh", "-c", "ls /proc/$$/fd"}));
+  ::close(leaked);
+  EXPECT_EQ(m.ui.output, "0\n1\n2\n");
 }
 
 TEST(RunExternalCommand, ProgramThatCannotStartIsReported) {

@@ -95,3 +95,20 @@ TEST(ChDir, ChangesTheDirectoryAndFailsQuietly) {
 
 }  // namespace
 }  // namespace tav
+
+namespace tav {
+namespace {
+
+TEST(Goto, TargetWithColonMatchesTheEarlierOfNameAndNameWithColon) {
+  // "Goto x: " names both the label "x:" (with its colon) and the label
+  // "x::" (name "x:"); the one higher up wins.
+  Ran first("Goto x: \nx::\nEcho one\nGoto end \nx:\nEcho two\nend:");
+  EXPECT_EQ(first.shown, "one\n");
+  Ran second("Goto x: \nx:\nEcho one\nGoto end \nx::\nEcho two\nend:");
+  EXPECT_EQ(second.shown, "one\n");
+  Ran third("Goto X:: \nx:\nEcho one\nx::\nEcho two");
+  EXPECT_EQ(third.shown, "two\n");
+}
+
+}  // namespace
+}  // namespace tav

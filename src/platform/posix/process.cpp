@@ -43,6 +43,9 @@ bool StartChild(const std::vector<std::string>& argv, ChildProcess& child, int& 
   posix_spawn_file_actions_adddup2(&actions, input[0], 0);
   posix_spawn_file_actions_adddup2(&actions, output[1], 1);
   posix_spawn_file_actions_adddup2(&actions, output[1], 2);
+  // Whatever else the interpreter holds, also descriptors it inherited
+  // without close-on-exec, stays out of the child.
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   sigset_t defaults;

@@ -1,0 +1,94 @@
+// The built binary's command line: what happens before a program can run.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+#include "test_support.h"
+
+namespace tav {
+namespace {
+
+struct Result {
+  int exitCode;
+  std::string out;
+  std::string err;
+};
+
+// Runs the binary in dir with the given arguments (a shell fragment) and
+// environment assignments.
+Result RunBinary(const test::TempDir& dir, const std::string& env, const std::string& args) {
+  std::string command = "cd '" + dir.path() + "' && env " + env + " '" + TAV32_BINARY + "' " + args +
+                        " >out.txt 2>err.txt </dev/null";
+  int status = std::system(command.c_str());
+  return Result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::ReadFile(dir.file("out.txt")),
+                test::ReadFile(dir.file("err.txt"))};
+}
+
+TEST(CommandLine, MissingProgramFileEndsWithExitCodeOne) {
+  test::TempDir dir;
+  Result r = RunBinary(dir, "WINDIR=" + dir.path(), "missing.tav -LOG run.log");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "TAV32 1.21 error: Program file could not be loaded.\n");
+}
+
+TEST(CommandLine, NoArgumentsAndNoDefaultCommandLine) {
+  test::TempDir dir;
+  Result r = RunBinary(dir, "WINDIR=" + dir.path(), "");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "TAV32 1.21 error: Program file could not be loaded.\n");
+}
+
+TEST(CommandLine, DefaultCommandLineComesFromWinIni) {
+  test::TempDir dir;
+  test::WriteFile(dir.file("my prog.tav"), "Echo from default\n");
+  test::WriteFile(dir.file("WIN.INI"),
+                  "[Other]\nx=1\n[tav32]\r\ndefault command line = \"" + dir.file("my prog.tav") + "\" -OUTPUT\r\n");
+  Result r = RunBinary(dir, "WINDIR=" + dir.path(), "");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("from default\n"), std::string::npos);
+}
+
+TEST(CommandLine, HelpAndVersion) {
+  test::TempDir dir;
+  Result r = RunBinary(dir, "", "--version");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "TAV32 1.21\n");
+  r = RunBinary(dir, "", "--help");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("Usage: tav32"), std::string::npos);
+}
+
+TEST(CommandLine, DebugLogGoesToTheWindowsDirectory) {
+  test::TempDir dir;
+  test::WriteFile(dir.file("p.tav"), "Echo x\n");
+  Result r = RunBinary(dir, "WINDIR= XDG_STATE_HOME=" + dir.file("state"), "p.tav -DEBUG");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(test::ReadFile(dir.file("state/tav32/DEBUGLOG.TAV")), "p.tav - Line 1\r\nProcessing command \"Echo x\".\r\n");
+}
+
+TEST(CommandLine, DebugLogThatCannotBeCreatedEndsWithExitCodeThree) {
+  test::TempDir dir;
+  test::WriteFile(dir.file("p.tav"), "Echo x\n");
+  test::WriteFile(dir.file("plainfile"), "");
+  Result r = RunBinary(dir, "WINDIR=" + dir.file("plainfile"), "p.tav -LOG run.log -DEBUG");
+  EXPECT_EQ(r.exitCode, 3);
+  EXPECT_EQ(r.err, "TAV32 1.21 Error: File access error\n");
+  EXPECT_EQ(test::ReadFile(dir.file("run.log")), "\r\nTAV32 Error in Line 0: File access error.\r\n");
+}
+
+TEST(CommandLine, InterruptAbortsWithExitCodeSeventeen) {
+  test::TempDir dir;
+  test::WriteFile(dir.file("p.tav"), "sh -c \"kill -INT $PPID; sleep 0.2\"\nEcho not reached\n");
+  Result r = RunBinary(dir, "WINDIR=" + dir.path(), "p.tav -LOG run.log");
+  EXPECT_EQ(r.exitCode, 17);
+  EXPECT_EQ(test::ReadFile(dir.file("run.log")).find("not reached"), std::string::npos);
+  test::WriteFile(dir.file("p.tav"), "sh -c \"kill -INT $PPID; sleep 0.2\"\nEcho reached\n");
+  r = RunBinary(dir, "WINDIR=" + dir.path(), "p.tav -LOG run.log -NOABORT");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(test::ReadFile(dir.file("run.log")).find("reached"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tav
