@@ -1,49 +1,125 @@
 #include "ini/profile.h"
 
-#include "core/text.h"
-#include "platform/fs.h"
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "ini/profile_layout.h"
 
 namespace tav::ini {
 
 namespace {
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
-  return s;
+// Reads a profile file whole. A missing file reads as empty (exists false);
+// false when the file exists but cannot be read.
+bool LoadProfile(const std::string& path, std::string& bytes, bool& exists) {
+  exists = platform::ReadWholeFile(path, bytes);
+  if (exists) return true;
+  bytes.clear();
+  return !platform::FileExists(path);
+}
+
+// The read-modify-write of every profile write: under the file's update lock,
+// reads the file, lets edit make the new bytes (nothing means the edit does
+// not apply) and replaces the file with them, unless they are the same.
+template <typename Edit>
+bool UpdateProfile(const std::string& path, const platform::UpdateLock* held, Edit edit) {
+  std::optional<platform::UpdateLock> own;
+  if (held == nullptr) own.emplace(path);
+  std::string bytes;
+  bool exists = false;
+  if (!LoadProfile(path, bytes, exists)) return false;
+  ProfileLayout layout(bytes);
+  std::optional<std::string> updated = edit(layout);
+  if (!updated) return false;
+  if (exists && *updated == bytes) return true;
+  int error = 0;
+  return platform::ReplaceFileAtomically(path, *updated, error);
+}
+
+// The lines of a section text, up to the empty line that ends it.
+std::vector<std::string_view> SplitSectionText(const char* text) {
+  std::vector<std::string_view> lines;
+  for (const char* line = text; *line != '\0'; line += std::strlen(line) + 1) lines.emplace_back(line);
+  return lines;
+}
+
+// Copies text into buffer, cut to buffer.size() - 1 characters, with a NUL.
+size_t CopyCut(std::string_view text, std::span<char> buffer) {
+  if (buffer.empty()) return 0;
+  size_t count = std::min(text.size(), buffer.size() - 1);
+  std::copy_n(text.data(), count, buffer.data());
+  buffer[count] = '\0';
+  return count;
 }
 
 }  // namespace
 
+size_t GetProfileSection(const std::string& path, std::string_view section, std::span<char> buffer) {
+  if (buffer.size() < 2) return 0;
+  std::fill(buffer.begin(), buffer.begin() + 2, '\0');
+  std::string bytes;
+  bool exists = false;
+  if (!LoadProfile(path, bytes, exists) || !exists) return 0;
+  ProfileLayout layout(bytes);
+  std::optional<SectionSpan> span = layout.FindSection(section);
+  if (!span) return 0;
+  size_t room = buffer.size() - 2;
+  size_t count = 0;
+  for (std::string_view line : SectionEntries(layout, *span)) {
+    if (count + line.size() + 1 > room) {
+      std::copy_n(line.data(), room - count, buffer.data() + count);
+      buffer[room] = '\0';
+      buffer[room + 1] = '\0';
+      return room;
+    }
+    std::copy_n(line.data(), line.size(), buffer.data() + count);
+    count += line.size();
+    buffer[count++] = '\0';
+  }
+  buffer[count] = '\0';
+  return count;
+}
+
+bool WriteProfileSection(const std::string& path, std::string_view section, const char* text,
+                         const platform::UpdateLock* held) {
+  std::vector<std::string_view> lines = SplitSectionText(text);
+  return UpdateProfile(path, held, [&](const ProfileLayout& layout) -> std::optional<std::string> {
+    return ReplaceSection(layout, section, lines);
+  });
+}
+
+size_t GetProfileString(const std::string& path, std::string_view section, std::string_view key,
+                        std::string_view fallback, std::span<char> buffer) {
+  std::string bytes;
+  bool exists = false;
+  if (!LoadProfile(path, bytes, exists) || !exists) return CopyCut(fallback, buffer);
+  ProfileLayout layout(bytes);
+  std::optional<std::string_view> value = FindEntryValue(layout, section, key);
+  return CopyCut(value ? *value : fallback, buffer);
+}
+
+bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
+                        std::string_view value) {
+  return UpdateProfile(path, nullptr, [&](const ProfileLayout& layout) -> std::optional<std::string> {
+    return SetEntry(layout, section, key, value);
+  });
+}
+
+bool DeleteProfileSection(const std::string& path, std::string_view section) {
+  return UpdateProfile(path, nullptr,
+                       [&](const ProfileLayout& layout) { return RemoveSection(layout, section); });
+}
+
 bool ReadProfileString(const std::string& path, const std::string& section, const std::string& key,
                        std::string& value) {
-  std::string text;
-  if (!platform::ReadWholeFile(path, text)) return false;
-  bool inSection = false;
-  bool seenSection = false;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string_view line = Trim(std::string_view(text).substr(start, end - start));
-    start = end + 1;
-    if (!line.empty() && line.front() == '[') {
-      if (inSection) return false;
-      size_t close = line.find(']');
-      std::string_view name = Trim(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
-      inSection = !seenSection && EqualsNoCase(name, section);
-      seenSection = seenSection || inSection;
-      continue;
-    }
-    if (!inSection) continue;
-    size_t eq = line.find('=');
-    if (eq == std::string_view::npos) continue;
-    if (EqualsNoCase(Trim(line.substr(0, eq)), key)) {
-      value = std::string(Trim(line.substr(eq + 1)));
-      return true;
-    }
-  }
-  return false;
+  std::string bytes;
+  if (!platform::ReadWholeFile(path, bytes)) return false;
+  std::optional<std::string_view> found = FindEntryValue(ProfileLayout(bytes), section, key);
+  if (!found) return false;
+  value = std::string(*found);
+  return true;
 }
 
 }  // namespace tav::ini

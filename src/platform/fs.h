@@ -73,13 +73,17 @@ bool DirectoryExists(const std::string& path);
 // Replaces the file at path with data in one step: the data goes to a
 // temporary file in the same directory, is flushed to disk, takes over the
 // original's permission bits (and owner where permitted), and is renamed over
-// the original. On any failure the original is untouched, the temporary file
-// is removed, false is returned and error holds the system error number.
+// the original. When path is a symbolic link, the file it points to is
+// replaced and the link stays. On any failure the original is untouched, the
+// temporary file is removed, false is returned and error holds the system
+// error number.
 bool ReplaceFileAtomically(const std::string& path, std::string_view data, int& error);
 
 // An exclusive advisory lock that serialises read-modify-write updates of one
 // file between processes. It locks the file's directory, so it works whether
 // or not the file exists yet and survives the file being replaced by rename.
+// A symbolic link is followed, as the replacement follows it. One process
+// must not take a second lock on the same directory while it holds one.
 class UpdateLock {
  public:
   explicit UpdateLock(const std::string& path);

@@ -16,7 +16,10 @@ bool RegDeleteValue(InterpreterState& st, const ArgumentArray* args);
 
 // Opens an existing key (never creates) named by a computer argument and a
 // key path and makes it the current key. The caller saves the former current
-// key before and restores it afterwards, closing the key opened here.
+// key before and restores it afterwards, closing the key opened here. On
+// failure there is no current key until the caller restores it. A relative
+// path with LOCAL is opened under the current key; a computer argument that
+// is neither LOCAL nor begins with a backslash opens nothing.
 // Reports error 13 for a key path without a valid root.
 bool OpenKeyPath(InterpreterState& st, const std::string& computer, const std::string& keyPath);
 

@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "platform/posix/posix_util.h"
@@ -170,41 +172,68 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-mode_t DefaultFileMode() {
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
+// Creates a new, empty temporary file in directory and returns its
+// descriptor (-1 on failure) and name. It is created with mode 0666 less the
+// umask, as any new file, without changing the process's umask (which other
+// threads may be relying on).
+int CreateTemporaryFile(const std::string& directory, std::string& name) {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device seed;
+  std::mt19937 random(seed());
+  std::uniform_int_distribution<size_t> pick(0, sizeof kLetters - 2);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = directory + "/.tav32-";
+    for (int i = 0; i < 8; ++i) name += kLetters[pick(random)];
+    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+// The file that a replacement of path writes: the target of a symbolic link
+// (so that the link stays a link), otherwise path itself.
+std::string ReplacementTarget(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return path;
+  std::string target(resolved);
+  std::free(resolved);
+  return target;
 }
 
 }  // namespace
 
 bool ReplaceFileAtomically(const std::string& path, std::string_view data, int& error) {
-  std::string directory = DirectoryOf(path);
-  std::string temp = directory + "/.tav32-XXXXXX";
-  std::vector<char> name(temp.begin(), temp.end());
-  name.push_back('\0');
-  int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  std::string target = ReplacementTarget(path);
+  std::string directory = DirectoryOf(target);
+  std::string name;
+  int fd = CreateTemporaryFile(directory, name);
   if (fd < 0) {
     error = errno;
     return false;
   }
   struct stat original {};
-  bool exists = ::stat(path.c_str(), &original) == 0;
+  bool exists = ::stat(target.c_str(), &original) == 0;
   bool ok = WriteAll(fd, data.data(), data.size());
-  if (ok) ok = ::fchmod(fd, exists ? (original.st_mode & 07777) : DefaultFileMode()) == 0;
   if (ok && exists) {
-    // Keeping the owner needs privileges; without them the file is ours.
+    // Keeping the owner needs privileges; without them the file is ours. The
+    // owner goes first, as changing it may clear set-id bits.
     [[maybe_unused]] int ignored = ::fchown(fd, original.st_uid, original.st_gid);
   }
+  if (ok && exists) ok = ::fchmod(fd, original.st_mode & 07777) == 0;
   if (ok) ok = ::fsync(fd) == 0;
   if (!ok) error = errno;
-  ::close(fd);
-  if (ok && ::rename(name.data(), path.c_str()) != 0) {
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (ok && ::rename(name.c_str(), target.c_str()) != 0) {
     ok = false;
     error = errno;
   }
   if (!ok) {
-    ::unlink(name.data());
+    ::unlink(name.c_str());
     return false;
   }
   int dirfd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -216,7 +245,7 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view data, int& 
 }
 
 UpdateLock::UpdateLock(const std::string& path) {
-  int fd = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int fd = ::open(DirectoryOf(ReplacementTarget(path)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   while (::flock(fd, LOCK_EX) != 0) {
     if (errno != EINTR) {

@@ -312,8 +312,13 @@ class Store {
     return key;
   }
 
+  // Whether the handle is a root or open, without looking into it (a closed
+  // handle's memory is gone).
   bool Known(RegKey key) const {
-    return key != nullptr && (key->predefined ? key == &roots_[static_cast<int>(key->root)] : handles_.count(key) != 0);
+    for (const RegKeyObject& root : roots_) {
+      if (key == &root) return true;
+    }
+    return handles_.count(key) != 0;
   }
 
   // Checks the handle and finds its root's file.
