@@ -1,18 +1,109 @@
+// The If, Else and End If handlers. A branch that is not taken is passed over
+// by the handlers themselves: they scan forward line by line, counting nested
+// Ifs, and leave the position on the Else or End If line where they stop.
 #include "parse/if_statement.h"
 
+#include <algorithm>
+
 #include "core/messages.h"
+#include "core/text.h"
+#include "parse/condition.h"
 
 namespace tav {
 
-// Conditionals are not built yet: an If line is rejected as a construction
-// error, and the handlers fail without moving through the text.
-std::optional<ArgumentArray> ParseIfArguments(LineReader& reader) {
-  ReportError(reader.State(), kErrConstruction);
-  return std::nullopt;
+namespace {
+
+// Opens an IF level, saving whether a branch was being run. With the stack
+// full the If goes on without a level of its own.
+void OpenLevel(InterpreterState& st) {
+  if (st.ifDepth >= kMaxIfDepth) {
+    ReportError(st, kErrTooManyIfs);
+    return;
+  }
+  ++st.ifDepth;
+  st.ifStack[static_cast<size_t>(st.ifDepth)] = st.branchActive ? 1 : 0;
 }
 
-bool If(InterpreterState&, const ArgumentArray*) { return false; }
-bool Else(InterpreterState&, const ArgumentArray*) { return false; }
-bool EndIf(InterpreterState&, const ArgumentArray*) { return false; }
+// Closes the innermost level; with none open the mismatch is reported and
+// the statement still counts as done.
+void CloseLevel(InterpreterState& st) {
+  if (st.ifDepth < 1) {
+    ReportError(st, kErrEndIfMismatch);
+    return;
+  }
+  st.branchActive = st.ifStack[static_cast<size_t>(st.ifDepth)] != 0;
+  --st.ifDepth;
+}
+
+size_t LineEndFrom(const std::string& text, size_t from) {
+  size_t end = text.find('\n', from);
+  return end == std::string::npos ? text.size() : end;
+}
+
+// Passes over the lines after the current one up to the End If that ends the
+// block (or, when stopAtElse, its Else), counting every line that begins with
+// "if" as a nested block. Leaves the position on the line where it stops.
+// Reaching the end of the text is a mismatch, and the run then ends.
+bool ScanForward(InterpreterState& st, bool stopAtElse) {
+  const std::string& text = st.programText;
+  int nested = 0;
+  size_t lineStart = LineEndFrom(text, st.position) + 1;
+  for (;;) {
+    ++st.lineNumber;
+    if (lineStart >= text.size()) {
+      st.position = text.size();
+      ReportError(st, kErrIfElseMismatch);
+      return false;
+    }
+    size_t end = LineEndFrom(text, lineStart);
+    size_t first = std::min(text.find_first_not_of(' ', lineStart), end);
+    std::string_view line(text.data() + first, end - first);
+    if (StartsWithNoCase(line, "if")) {
+      ++nested;
+    } else if (stopAtElse && nested == 0 && StartsWithNoCase(line, "else")) {
+      st.branchActive = true;
+      st.position = first;
+      return true;
+    } else if (StartsWithNoCase(line, "end if") || StartsWithNoCase(line, "endif")) {
+      if (nested == 0) {
+        CloseLevel(st);
+        st.position = first;
+        return true;
+      }
+      --nested;
+    }
+    lineStart = end + 1;
+  }
+}
+
+}  // namespace
+
+bool If(InterpreterState& st, const ArgumentArray* args) {
+  OpenLevel(st);
+  if (args == nullptr) return false;
+  switch (EvaluateCondition(st, *args)) {
+    case ConditionResult::kFailed:
+      return false;
+    case ConditionResult::kTrue:
+      st.branchActive = true;
+      return true;
+    case ConditionResult::kFalse:
+      break;
+  }
+  return ScanForward(st, true);
+}
+
+bool Else(InterpreterState& st, const ArgumentArray*) {
+  if (!st.branchActive) {
+    ReportError(st, kErrIfElseMismatch);
+    return false;
+  }
+  return ScanForward(st, false);
+}
+
+bool EndIf(InterpreterState& st, const ArgumentArray*) {
+  CloseLevel(st);
+  return true;
+}
 
 }  // namespace tav

@@ -1,6 +1,12 @@
 // The registry: keys with typed values, on this computer or a remote one.
 // On POSIX there is no system registry, so the implementation behind this
 // interface is a store of text files of the interpreter's own.
+//
+// Names and string data cross this interface in the program's single-byte
+// character set (Windows-1252), as the ANSI functions of a registry take them:
+// the value types kRegSz, kRegExpandSz and kRegMultiSz carry one byte per
+// character here, however the store keeps them. Key and value names are
+// matched without regard to case and keep the case they were created with.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +16,8 @@
 namespace tav::platform {
 
 // An open key, like a Windows HKEY. Null means no key. A handle stays valid
-// until closed; operations through a handle whose key has been deleted fail.
+// until closed; operations through a handle whose key has been deleted fail
+// (kRegKeyDeleted), even when a key of the same name is created again.
 struct RegKeyObject;
 using RegKey = RegKeyObject*;
 
@@ -27,16 +34,37 @@ enum : uint32_t {
   kRegMultiSz = 7,
 };
 
-// Every function returns 0 on success or a nonzero status.
+// Status numbers, with the values the Windows registry functions return.
+enum : int {
+  kRegOk = 0,
+  kRegNotFound = 2,          // no such key or value
+  kRegAccessDenied = 5,      // a root key cannot be deleted
+  kRegInvalidHandle = 6,     // null or closed handle
+  kRegBadNetPath = 53,       // the remote computer cannot be reached
+  kRegInvalidName = 87,      // an empty step, a name too long, a line break
+  kRegNoMoreItems = 259,     // the enumeration index is past the last subkey
+  kRegStoreDamaged = 1009,   // the store file cannot be read as a registry file
+  kRegIoFailed = 1016,       // the store could not be read or written
+  kRegKeyDeleted = 1018,     // the handle's key has been deleted
+  kRegHasSubkeys = 1020,     // a key with subkeys cannot be deleted
+};
+
+// The longest key name (one step of a path), in characters.
+constexpr size_t kRegMaxKeyName = 255;
+
+// Every function returns kRegOk (0) on success or a nonzero status.
 // The predefined root key of this computer (never needs closing).
 RegKey RegLocalRoot(RegRoot root);
 // The root key of a remote computer named by computer ("\\NAME").
 int RegConnect(const std::string& computer, RegRoot root, RegKey& out);
-// Opens an existing key below base; subkey may name several levels.
+// Opens an existing key below base; subkey may name several levels separated
+// by backslashes; an empty subkey opens base's key once more.
 int RegOpen(RegKey base, const std::string& subkey, RegKey& out);
 // Opens a key below base, creating every missing key on the way.
 int RegCreate(RegKey base, const std::string& subkey, RegKey& out);
 void RegClose(RegKey key);
+// Stores a value (an empty name is the key's default value), replacing an
+// existing one of that name.
 int RegSetValue(RegKey key, const std::string& name, uint32_t type, const std::vector<uint8_t>& data);
 int RegQueryValue(RegKey key, const std::string& name, uint32_t& type, std::vector<uint8_t>& data);
 int RegDeleteValue(RegKey key, const std::string& name);
@@ -44,5 +72,11 @@ int RegDeleteValue(RegKey key, const std::string& name);
 int RegEnumKey(RegKey key, uint32_t index, std::string& name);
 // Deletes the key subkey below parent; it must have no subkeys.
 int RegDeleteKey(RegKey parent, const std::string& subkey);
+
+// The description of the last failure that a user has to be told about
+// because the store itself is at fault (a damaged store file, naming the
+// file and line; a store file that could not be read or written), taken
+// away so that it is told once. Empty when there is none.
+std::string RegTakeDiagnostic();
 
 }  // namespace tav::platform

@@ -1,12 +1,108 @@
+// The statements that change the registry: RegSetValue, RegDeleteValue and
+// RegDeleteKey. RegOpenKey and the key paths are in key_path.cpp.
+#include <string>
+#include <vector>
+
+#include "core/messages.h"
+#include "registry/key_path.h"
 #include "registry/registry.h"
+#include "registry/value_data.h"
 
 namespace tav::registry {
 
-// The registry statements are not built yet; each fails without a change.
-bool RegOpenKey(InterpreterState&, const ArgumentArray*) { return false; }
-bool RegSetValue(InterpreterState&, const ArgumentArray*) { return false; }
-bool RegDeleteKey(InterpreterState&, const ArgumentArray*) { return false; }
-bool RegDeleteValue(InterpreterState&, const ArgumentArray*) { return false; }
-bool OpenKeyPath(InterpreterState&, const std::string&, const std::string&) { return false; }
+namespace {
+
+bool FailSetValue(InterpreterState& st) {
+  ReportError(st, kErrRegValueType);
+  return false;
+}
+
+// Deletes the key itself once its subkeys are gone. In a nested deletion the
+// key is a subkey of the current key; at the top level it is the key that
+// OpenKeyPath opened for the same arguments.
+bool DeleteKeyItself(InterpreterState& st, const std::string& computer, const std::string& path) {
+  int status = platform::kRegNotFound;
+  if (st.deleteDepth > 0) {
+    if (st.currentKey != nullptr) status = platform::RegDeleteKey(st.currentKey, path);
+  } else if (IsLocalComputer(computer) && !BeginsWithRootName(path)) {
+    if (st.currentKey != nullptr) status = platform::RegDeleteKey(st.currentKey, SubkeyOf(path));
+  } else if (BeginsWithRootName(path)) {
+    std::optional<platform::RegRoot> root = ValidRoot(path);
+    if (!root) {
+      ReportError(st, kErrRegCreateOpen);
+    } else if (IsLocalComputer(computer)) {
+      status = platform::RegDeleteKey(platform::RegLocalRoot(*root), SubkeyOf(path));
+    } else if (!computer.empty() && computer[0] == '\\') {
+      platform::RegKey base = nullptr;
+      status = platform::RegConnect(computer, *root, base);
+      if (status == platform::kRegOk) {
+        status = platform::RegDeleteKey(base, SubkeyOf(path));
+        platform::RegClose(base);
+      }
+    }
+  }
+  // A remote computer with a relative path names no key that may be deleted.
+  if (Succeeded(st, status)) return true;
+  ReportError(st, kErrRegDelete);
+  return false;
+}
+
+// Deletes the key and everything below it, depth first. The current key and
+// deleteDepth are as before on every return.
+bool DeleteKeyTree(InterpreterState& st, const std::string& computer, const std::string& path) {
+  platform::RegKey saved = st.currentKey;
+  platform::RegKey key = nullptr;
+  if (st.deleteDepth > 0) {
+    // A nested deletion opens the subkey directly under the key being deleted.
+    if (!Succeeded(st, platform::RegOpen(saved, path, key))) key = nullptr;
+    st.currentKey = key;
+  } else if (OpenKeyPath(st, computer, path)) {
+    key = st.currentKey;
+  }
+  std::string subkey;
+  while (key != nullptr && platform::RegEnumKey(key, 0, subkey) == platform::kRegOk) {
+    ++st.deleteDepth;
+    bool deleted = DeleteKeyTree(st, computer, subkey);
+    --st.deleteDepth;
+    if (!deleted) {
+      platform::RegClose(key);
+      st.currentKey = saved;
+      return false;
+    }
+  }
+  ReportStoreDiagnostic(st);
+  platform::RegClose(key);
+  st.currentKey = saved;
+  return DeleteKeyItself(st, computer, path);
+}
+
+}  // namespace
+
+bool RegSetValue(InterpreterState& st, const ArgumentArray* args) {
+  if (args == nullptr || args->size() < 3) return false;
+  const std::string& name = (*args)[0].text;
+  std::optional<uint32_t> type = LookUpValueType((*args)[1].text);
+  if (!type) return FailSetValue(st);
+  std::vector<uint8_t> data;
+  if (!ParseValueData(*type, (*args)[2].text, data)) return FailSetValue(st);
+  // Data longer than 255 bytes is stored whole.
+  if (st.currentKey == nullptr || !Succeeded(st, platform::RegSetValue(st.currentKey, name, *type, data))) {
+    return FailSetValue(st);
+  }
+  return true;
+}
+
+bool RegDeleteValue(InterpreterState& st, const ArgumentArray* args) {
+  if (args == nullptr || args->empty() || st.currentKey == nullptr) return false;
+  return Succeeded(st, platform::RegDeleteValue(st.currentKey, (*args)[0].text));
+}
+
+bool RegDeleteKey(InterpreterState& st, const ArgumentArray* args) {
+  if (args == nullptr || args->size() < 2) return false;
+  int depth = st.deleteDepth;
+  bool deleted = DeleteKeyTree(st, (*args)[0].text, (*args)[1].text);
+  st.deleteDepth = depth;
+  return deleted;
+}
 
 }  // namespace tav::registry

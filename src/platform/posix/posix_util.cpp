@@ -51,30 +51,40 @@ bool StatEntry(const std::string& path, const std::string& name, FindData& out) 
 
 namespace {
 
-bool MatchFrom(const std::string& p, size_t i, const std::string& n, size_t j) {
-  while (i < p.size()) {
-    char c = p[i];
-    if (c == '*') {
-      while (i < p.size() && p[i] == '*') ++i;
-      if (i == p.size()) return true;
-      for (size_t k = j; k <= n.size(); ++k) {
-        if (MatchFrom(p, i, n, k)) return true;
-      }
+bool SameLetter(char a, char b) { return AsciiLower(a) == AsciiLower(b); }
+
+// Matches with one backtracking point: the last "*" seen. When a later part
+// fails, that "*" takes one more character and the rest is tried again. This
+// is enough for "*" and "?" and keeps the work to pattern size times name
+// size, however many stars the pattern holds.
+bool MatchFrom(const std::string& p, const std::string& n) {
+  size_t i = 0;
+  size_t j = 0;
+  size_t star = std::string::npos;
+  size_t resume = 0;
+  while (j < n.size()) {
+    if (i < p.size() && p[i] == '*') {
+      star = i++;
+      resume = j;
+    } else if (i < p.size() && (p[i] == '?' || SameLetter(p[i], n[j]))) {
+      ++i;
+      ++j;
+    } else if (star != std::string::npos) {
+      i = star + 1;
+      j = ++resume;
+    } else {
       return false;
     }
-    if (j >= n.size()) return false;
-    if (c != '?' && AsciiLower(c) != AsciiLower(n[j])) return false;
-    ++i;
-    ++j;
   }
-  return j == n.size();
+  while (i < p.size() && p[i] == '*') ++i;
+  return i == p.size();
 }
 
 }  // namespace
 
 bool WildcardMatch(const std::string& pattern, const std::string& name) {
-  if (MatchFrom(pattern, 0, name, 0)) return true;
-  return name.find('.') == std::string::npos && MatchFrom(pattern, 0, name + ".", 0);
+  if (MatchFrom(pattern, name)) return true;
+  return name.find('.') == std::string::npos && MatchFrom(pattern, name + ".");
 }
 
 }  // namespace tav::platform

@@ -1,0 +1,127 @@
+#include "registry/key_path.h"
+
+#include <array>
+
+#include "core/messages.h"
+#include "core/text.h"
+#include "platform/console.h"
+#include "registry/registry.h"
+
+namespace tav::registry {
+
+namespace {
+
+struct RootName {
+  const char* name;
+  platform::RegRoot root;
+};
+
+constexpr std::array<RootName, 4> kRootNames = {{
+    {"\\\\HKEY_CLASSES_ROOT", platform::RegRoot::ClassesRoot},
+    {"\\\\HKEY_CURRENT_USER", platform::RegRoot::CurrentUser},
+    {"\\\\HKEY_LOCAL_MACHINE", platform::RegRoot::LocalMachine},
+    {"\\\\HKEY_USERS", platform::RegRoot::Users},
+}};
+
+// Where the root component ends: the first backslash from the third
+// character on, or npos.
+size_t RootComponentEnd(std::string_view path) { return path.size() > 2 ? path.find('\\', 2) : std::string_view::npos; }
+
+bool NamesComputer(std::string_view computer) { return !computer.empty() && computer[0] == '\\'; }
+
+}  // namespace
+
+bool IsLocalComputer(std::string_view computer) { return EqualsNoCase(computer, "LOCAL"); }
+
+bool BeginsWithRootName(std::string_view path) {
+  for (const RootName& root : kRootNames) {
+    if (StartsWithNoCase(path, root.name)) return true;
+  }
+  return false;
+}
+
+std::optional<platform::RegRoot> ValidRoot(std::string_view path) {
+  size_t end = RootComponentEnd(path);
+  if (end == std::string_view::npos) return std::nullopt;
+  for (const RootName& root : kRootNames) {
+    if (EqualsNoCase(path.substr(0, end), root.name)) return root.root;
+  }
+  return std::nullopt;
+}
+
+std::string SubkeyOf(std::string_view path) {
+  size_t end = RootComponentEnd(path);
+  return std::string(end == std::string_view::npos ? path : path.substr(end + 1));
+}
+
+void ReportStoreDiagnostic(InterpreterState& st) {
+  std::string text = platform::RegTakeDiagnostic();
+  if (text.empty()) return;
+  WriteDebugLog(st, text + "\r\n");
+  platform::WriteStderr(text + "\n");
+}
+
+bool Succeeded(InterpreterState& st, int status) {
+  if (status == platform::kRegOk) return true;
+  ReportStoreDiagnostic(st);
+  return false;
+}
+
+void CloseCurrentKey(InterpreterState& st) {
+  if (st.currentKey == nullptr) return;
+  platform::RegClose(st.currentKey);
+  st.currentKey = nullptr;
+}
+
+platform::RegKey OpenKeyByPath(InterpreterState& st, const std::string& computer, const std::string& path,
+                               KeyOpen mode) {
+  platform::RegKey base = nullptr;
+  bool connected = false;
+  if (IsLocalComputer(computer) && !BeginsWithRootName(path)) {
+    base = st.currentKey;
+    if (base == nullptr) return nullptr;
+  } else {
+    std::optional<platform::RegRoot> root = ValidRoot(path);
+    if (!root) {
+      ReportError(st, kErrRegCreateOpen);
+      return nullptr;
+    }
+    if (IsLocalComputer(computer)) {
+      base = platform::RegLocalRoot(*root);
+    } else {
+      // A computer argument that is neither LOCAL nor a computer name reaches nothing.
+      if (!NamesComputer(computer) || !Succeeded(st, platform::RegConnect(computer, *root, base))) return nullptr;
+      connected = true;
+    }
+  }
+  platform::RegKey key = nullptr;
+  std::string subkey = SubkeyOf(path);
+  int status = mode == KeyOpen::OrCreate ? platform::RegCreate(base, subkey, key) : platform::RegOpen(base, subkey, key);
+  if (connected) platform::RegClose(base);
+  return Succeeded(st, status) ? key : nullptr;
+}
+
+bool OpenKeyPath(InterpreterState& st, const std::string& computer, const std::string& keyPath) {
+  st.currentKey = OpenKeyByPath(st, computer, keyPath, KeyOpen::Existing);
+  return st.currentKey != nullptr;
+}
+
+bool RegOpenKey(InterpreterState& st, const ArgumentArray* args) {
+  if (args == nullptr || args->size() < 2) return false;
+  const std::string& computer = (*args)[0].text;
+  const std::string& path = (*args)[1].text;
+  st.errorCode = kErrNone;
+  bool underCurrentKey = IsLocalComputer(computer) && !BeginsWithRootName(path);
+  if (!underCurrentKey) CloseCurrentKey(st);
+  platform::RegKey key = OpenKeyByPath(st, computer, path, KeyOpen::OrCreate);
+  // The former current key of a relative open is closed once the new key is open.
+  CloseCurrentKey(st);
+  if (key == nullptr) {
+    st.errorCode = kErrRegOpen;
+    return false;
+  }
+  st.currentKey = key;
+  return true;
+}
+
+}  // namespace tav::registry

@@ -1,0 +1,69 @@
+#include "registry_support.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace tav::test {
+
+void RegistryTest::SetUp() {
+  const char* old = std::getenv("TAV32_REGISTRY");
+  hadSaved_ = old != nullptr;
+  if (old != nullptr) saved_ = old;
+  UseStore(dir_.file("registry"));
+}
+
+void RegistryTest::TearDown() {
+  if (hadSaved_) {
+    ::setenv("TAV32_REGISTRY", saved_.c_str(), 1);
+  } else {
+    ::unsetenv("TAV32_REGISTRY");
+  }
+}
+
+void RegistryTest::UseStore(const std::string& directory) {
+  store_ = directory;
+  ::setenv("TAV32_REGISTRY", directory.c_str(), 1);
+}
+
+std::string RegistryTest::StoreText(const std::string& file) {
+  std::string bytes = ReadFile(file);
+  std::string out;
+  if (bytes.size() < 2 || bytes[0] != '\xFF' || bytes[1] != '\xFE') return "(no UTF-16LE mark)";
+  for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+    unsigned unit = static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8);
+    if (unit == '\r') continue;
+    if (unit < 0x80) {
+      out += static_cast<char>(unit);
+    } else if (unit < 0x800) {
+      out += static_cast<char>(0xC0 | (unit >> 6));
+      out += static_cast<char>(0x80 | (unit & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (unit >> 12));
+      out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (unit & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::optional<RegValue> QueryValue(platform::RegKey key, const std::string& name) {
+  RegValue value;
+  if (platform::RegQueryValue(key, name, value.type, value.data) != platform::kRegOk) return std::nullopt;
+  return value;
+}
+
+platform::RegKey OpenLocal(const std::string& subkey, platform::RegRoot root) {
+  platform::RegKey key = nullptr;
+  if (platform::RegOpen(platform::RegLocalRoot(root), subkey, key) != platform::kRegOk) return nullptr;
+  return key;
+}
+
+bool KeyExists(const std::string& subkey) {
+  platform::RegKey key = OpenLocal(subkey);
+  platform::RegClose(key);
+  return key != nullptr;
+}
+
+std::vector<uint8_t> Bytes(std::string_view text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+
+}  // namespace tav::test
