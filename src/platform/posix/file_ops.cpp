@@ -11,17 +11,11 @@
 #include <vector>
 
 #include "platform/file_ops.h"
+#include "platform/posix/posix_util.h"
 
 namespace tav::platform {
 
 namespace {
-
-std::string ParentOf(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
 
 // An existing component: below the trusted part it must be a real directory.
 bool IsUsableDirectory(const std::string& path, bool trusted) {
@@ -98,7 +92,7 @@ bool MakeDirectories(const std::string& path, size_t trustedLength) {
   if (::mkdir(path.c_str(), 0777) == 0) return true;
   if (errno == EEXIST) return IsUsableDirectory(path, trusted);
   if (errno != ENOENT) return false;
-  std::string parent = ParentOf(path);
+  std::string parent = DirectoryOf(path);
   if (parent == path || !MakeDirectories(parent, trustedLength)) return false;
   if (::mkdir(path.c_str(), 0777) == 0) return true;
   return errno == EEXIST && IsUsableDirectory(path, trusted);
@@ -120,7 +114,7 @@ bool FreeBlocks(const std::string& path, uint64_t& blocks) {
       return true;
     }
     if (errno != ENOENT && errno != ENOTDIR) return false;
-    std::string parent = ParentOf(probe);
+    std::string parent = DirectoryOf(probe);
     if (parent == probe) return false;
     probe = parent;
   }

@@ -165,13 +165,6 @@ bool DirectoryExists(const std::string& path) {
 
 namespace {
 
-std::string DirectoryOf(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
 // Creates a new, empty temporary file in directory and returns its
 // descriptor (-1 on failure) and name. It is created with mode 0666 less the
 // umask, as any new file, without changing the process's umask (which other

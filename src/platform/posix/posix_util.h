@@ -10,6 +10,8 @@
 
 namespace tav::platform {
 
+// The directory part of a path: "." for a bare name, "/" for the root.
+std::string DirectoryOf(const std::string& path);
 // Writes all bytes, retrying after interruptions and short writes.
 bool WriteAll(int fd, const void* data, size_t size);
 // A stat time as a file time (100-ns units since 1601-01-01).
