@@ -67,8 +67,9 @@ class PieceCopier {
 
 // A temporary file, named "!SYN~" and a random tail, in the directory of a
 // destination; renamed over the destination only by Commit. Discarded (the
-// temporary removed) when it goes out of scope uncommitted. The directory
-// must not be a symbolic link unless followDirectoryLink is set.
+// temporary removed) when it goes out of scope uncommitted. The first
+// trustedLength characters of the destination's directory may pass through
+// symbolic links; below them every component must be a real directory.
 class StagedFile {
  public:
   StagedFile() = default;
@@ -77,10 +78,9 @@ class StagedFile {
   ~StagedFile() { Discard(); }
 
   // A regular temporary file, open for writing (File()).
-  bool CreateFile(const std::string& destination, bool followDirectoryLink, int& error);
+  bool CreateFile(const std::string& destination, size_t trustedLength, int& error);
   // A symbolic link with the given target as the temporary entry.
-  bool CreateLink(const std::string& destination, const std::string& target, bool followDirectoryLink,
-                  int& error);
+  bool CreateLink(const std::string& destination, const std::string& target, size_t trustedLength, int& error);
   File& Data() { return file_; }
   const std::string& TemporaryPath() const { return temporary_; }
   // Writes the data out to the device first when asked (and waits for it),
@@ -89,9 +89,9 @@ class StagedFile {
   void Discard();
 
  private:
-  bool OpenDirectory(const std::string& destination, bool followDirectoryLink, int& error);
+  bool OpenDirectory(const std::string& destination, size_t trustedLength, int& error);
   // Makes the temporary entry under a fresh name with make(directory, name).
-  bool CreateEntry(const std::string& destination, bool followDirectoryLink,
+  bool CreateEntry(const std::string& destination, size_t trustedLength,
                    const std::function<bool(intptr_t, const std::string&)>& make, int& error);
 
   std::string destination_;
@@ -148,8 +148,9 @@ bool MakeDirectory(const std::string& path, int& error);
 // them every existing component must be a real directory, so that nothing is
 // created through a link.
 bool MakeDirectories(const std::string& path, size_t trustedLength);
-// Whether the path is a directory and not a link to one.
-bool IsRealDirectory(const std::string& path);
+// Whether the path is a directory reached from its first trustedLength
+// characters through real directories only (and is no link itself).
+bool IsRealDirectory(const std::string& path, size_t trustedLength);
 // Whether anything (a dangling link too) exists at the path.
 bool PathExists(const std::string& path);
 

@@ -39,12 +39,6 @@ bool ObtainCopyBuffer(SyncContext& ctx) {
   return true;
 }
 
-// A destination directory that is the statement's own To may be a link the
-// user named; below it nothing is written through a link.
-bool MayFollowDirectory(const SyncContext& ctx, const std::string& destination) {
-  return ParentPath(destination) == ctx.toRoot;
-}
-
 void ReportCopyFailure(SyncContext& ctx, const char* text, const std::string& path, int error) {
   SyncError(ctx.st, WithCause(Format(text, path.c_str()), error));
 }
@@ -77,7 +71,7 @@ void CopyLink(SyncContext& ctx, const std::string& source, const std::string& de
     return;
   }
   platform::StagedFile staged;
-  if (!staged.CreateLink(destination, target, MayFollowDirectory(ctx, destination), error)) {
+  if (!staged.CreateLink(destination, target, ctx.toRoot.size(), error)) {
     ReportCopyFailure(ctx, "File %s could not be copied to.", destination, error);
     return;
   }
@@ -196,7 +190,7 @@ void CopyOneFile(SyncContext& ctx, const std::string& source, const std::string&
     return;
   }
   platform::StagedFile staged;
-  if (!staged.CreateFile(destination, MayFollowDirectory(ctx, destination), error)) {
+  if (!staged.CreateFile(destination, ctx.toRoot.size(), error)) {
     ReportCopyFailure(ctx, "File %s could not be copied to.", destination, error);
     return;
   }
@@ -210,9 +204,9 @@ void DeleteOneFile(SyncContext& ctx, const std::string& path) {
   if (!platform::DeleteFile(path, error)) ReportCopyFailure(ctx, "File %s could not be deleted.", path, error);
 }
 
-void MakeDirectoryPath(SyncContext& ctx, const std::string& path) {
-  if (ctx.request.reportOnly) return;
-  platform::MakeDirectories(path, ctx.toRoot.size());
+bool MakeDirectoryPath(SyncContext& ctx, const std::string& path) {
+  if (ctx.request.reportOnly) return true;
+  return platform::MakeDirectories(path, ctx.toRoot.size());
 }
 
 void CopySecurityInfo(SyncContext& ctx, const std::string& source, const std::string& target,

@@ -17,7 +17,10 @@ namespace tav::sync {
 void CopyOneFile(SyncContext& ctx, const std::string& source, const std::string& destination);
 void DeleteOneFile(SyncContext& ctx, const std::string& path);
 // Creates a directory and every missing one above it; failures are silent.
-void MakeDirectoryPath(SyncContext& ctx, const std::string& path);
+// The statement's To may be reached through a symbolic link, nothing below
+// it: false when the directory is not there as a real directory afterwards
+// (true under ReportOnly, where nothing is made).
+bool MakeDirectoryPath(SyncContext& ctx, const std::string& path);
 // Copies owner, group, permission bits and access-control lists of source to
 // target when the statement asks for security; messages name shownAs.
 void CopySecurityInfo(SyncContext& ctx, const std::string& source, const std::string& target,

@@ -23,14 +23,15 @@ void ShowDirectories(SyncContext& ctx) {
 // Creates the destination directory of a copied tree with its security and
 // writes its ADD line. A directory that is not there afterwards (under
 // ReportOnly, or when it could not be made) is reported with the source
-// directory's data, which is what it would have had.
+// directory's data, which is what it would have had. Security goes only onto
+// a directory that was made, never through a link in the way of one.
 void CreateDestinationDirectory(SyncContext& ctx, bool& created) {
-  MakeDirectoryPath(ctx, ctx.rightPath);
-  CopySecurityInfo(ctx, ctx.leftPath, ctx.rightPath, ctx.rightPath);
+  bool made = MakeDirectoryPath(ctx, ctx.rightPath);
+  if (made) CopySecurityInfo(ctx, ctx.leftPath, ctx.rightPath, ctx.rightPath);
   created = true;
   platform::FindData data;
   int error = 0;
-  if (!platform::ReadFindData(ctx.rightPath, data, error)) platform::ReadFindData(ctx.leftPath, data, error);
+  if (!made || !platform::ReadFindData(ctx.rightPath, data, error)) platform::ReadFindData(ctx.leftPath, data, error);
   WriteReportLine(ctx, ReportAction::kAdd, ctx.rightPath, data);
 }
 
@@ -45,7 +46,7 @@ struct DirectoryMode {
 
 DirectoryMode PlannedDirectoryMode(const SyncContext& ctx) {
   DirectoryMode mode;
-  if (ctx.request.reportOnly || !platform::IsRealDirectory(ctx.rightPath)) return mode;
+  if (ctx.request.reportOnly || !platform::IsRealDirectory(ctx.rightPath, ctx.toRoot.size())) return mode;
   platform::FileStatus status;
   int error = 0;
   if (ctx.request.copySecurity) {

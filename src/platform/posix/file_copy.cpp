@@ -121,23 +121,37 @@ long PieceCopier::CopyThroughBuffer(File& from, File& to, std::vector<char>& buf
   return n;
 }
 
-bool StagedFile::OpenDirectory(const std::string& destination, bool followDirectoryLink, int& error) {
+bool StagedFile::OpenDirectory(const std::string& destination, size_t trustedLength, int& error) {
   Discard();
   destination_ = destination;
-  size_t slash = destination.find_last_of('/');
-  std::string directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : destination.substr(0, slash));
-  int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followDirectoryLink ? 0 : O_NOFOLLOW);
-  directory_ = File(::open(directory.c_str(), flags));
-  if (!directory_.IsOpen()) {
+  std::string directory = DirectoryOf(destination);
+  // The trusted part is opened as named; every component below it is opened
+  // as itself, so that a link met on the way is refused, not passed through.
+  size_t cut = directory.size() <= trustedLength ? directory.size() : directory.rfind('/', trustedLength);
+  if (cut == std::string::npos) cut = directory.size();
+  std::string trusted = cut == 0 ? "/" : directory.substr(0, cut);
+  File current(::open(trusted.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  size_t start = cut + 1;
+  while (current.IsOpen() && start < directory.size()) {
+    size_t end = directory.find('/', start);
+    if (end == std::string::npos) end = directory.size();
+    std::string component = directory.substr(start, end - start);
+    if (!component.empty()) {
+      current = File(::openat(Fd(current), component.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW));
+    }
+    start = end + 1;
+  }
+  if (!current.IsOpen()) {
     error = errno;
     return false;
   }
+  directory_ = std::move(current);
   return true;
 }
 
-bool StagedFile::CreateEntry(const std::string& destination, bool followDirectoryLink,
+bool StagedFile::CreateEntry(const std::string& destination, size_t trustedLength,
                              const std::function<bool(intptr_t, const std::string&)>& make, int& error) {
-  if (!OpenDirectory(destination, followDirectoryLink, error)) return false;
+  if (!OpenDirectory(destination, trustedLength, error)) return false;
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     std::string name = TemporaryName();
     if (make(directory_.Handle(), name)) {
@@ -154,9 +168,9 @@ bool StagedFile::CreateEntry(const std::string& destination, bool followDirector
   return false;
 }
 
-bool StagedFile::CreateFile(const std::string& destination, bool followDirectoryLink, int& error) {
+bool StagedFile::CreateFile(const std::string& destination, size_t trustedLength, int& error) {
   return CreateEntry(
-      destination, followDirectoryLink,
+      destination, trustedLength,
       [this](intptr_t directory, const std::string& name) {
         int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW;
         file_ = File(::openat(static_cast<int>(directory), name.c_str(), flags, 0600));
@@ -165,10 +179,10 @@ bool StagedFile::CreateFile(const std::string& destination, bool followDirectory
       error);
 }
 
-bool StagedFile::CreateLink(const std::string& destination, const std::string& target, bool followDirectoryLink,
+bool StagedFile::CreateLink(const std::string& destination, const std::string& target, size_t trustedLength,
                             int& error) {
   return CreateEntry(
-      destination, followDirectoryLink,
+      destination, trustedLength,
       [&target](intptr_t directory, const std::string& name) {
         return ::symlinkat(target.c_str(), static_cast<int>(directory), name.c_str()) == 0;
       },

@@ -88,17 +88,31 @@ bool MakeDirectory(const std::string& path, int& error) {
 
 bool MakeDirectories(const std::string& path, size_t trustedLength) {
   if (path.empty()) return false;
-  bool trusted = path.size() <= trustedLength;
-  if (::mkdir(path.c_str(), 0777) == 0) return true;
-  if (errno == EEXIST) return IsUsableDirectory(path, trusted);
-  if (errno != ENOENT) return false;
   std::string parent = DirectoryOf(path);
+  if (path.size() > trustedLength) {
+    // Below the trusted part the parents are made or checked first, from the
+    // top down, so that nothing is created through a link met on the way.
+    if (parent == path || !MakeDirectories(parent, trustedLength)) return false;
+    if (::mkdir(path.c_str(), 0777) == 0) return true;
+    return errno == EEXIST && IsUsableDirectory(path, false);
+  }
+  if (::mkdir(path.c_str(), 0777) == 0) return true;
+  if (errno == EEXIST) return IsUsableDirectory(path, true);
+  if (errno != ENOENT) return false;
   if (parent == path || !MakeDirectories(parent, trustedLength)) return false;
   if (::mkdir(path.c_str(), 0777) == 0) return true;
-  return errno == EEXIST && IsUsableDirectory(path, trusted);
+  return errno == EEXIST && IsUsableDirectory(path, true);
 }
 
-bool IsRealDirectory(const std::string& path) { return IsUsableDirectory(path, false); }
+bool IsRealDirectory(const std::string& path, size_t trustedLength) {
+  if (!IsUsableDirectory(path, false)) return false;
+  // Each component below the trusted part must itself be no link.
+  for (std::string part = DirectoryOf(path); part.size() > trustedLength; part = DirectoryOf(part)) {
+    if (!IsUsableDirectory(part, false)) return false;
+    if (DirectoryOf(part) == part) break;
+  }
+  return true;
+}
 
 bool PathExists(const std::string& path) {
   struct stat info {};
