@@ -50,6 +50,9 @@ bool ReadStatus(const File& file, FileStatus& out, int& error);
 
 // Opens a file for reading a copy's data; refuses a symbolic link.
 File OpenForCopy(const std::string& path);
+// Opens a file for appending, created when missing; refuses a symbolic link,
+// so that nothing is written through one.
+File OpenForAppend(const std::string& path);
 
 // Copies the next piece of at most limit bytes from one open file to the
 // other, by the fastest means the system offers, falling back to reads and

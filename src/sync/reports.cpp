@@ -2,6 +2,7 @@
 
 #include "core/messages.h"
 #include "core/text.h"
+#include "platform/file_ops.h"
 
 namespace tav::sync {
 
@@ -84,7 +85,7 @@ void WriteReportLine(SyncContext& ctx, ReportAction action, const std::string& p
 
 void WriteConflictLine(SyncContext& ctx, const std::string& text) {
   if (!ctx.conflictLog.IsOpen() && !ctx.pendingConflictLog.empty()) {
-    ctx.conflictLog = platform::OpenFile(ctx.pendingConflictLog, platform::OpenMode::AppendAlways);
+    ctx.conflictLog = platform::OpenForAppend(ctx.pendingConflictLog);
     ctx.pendingConflictLog.clear();
   }
   if (ctx.conflictLog.IsOpen()) ctx.conflictLog.Write(text);

@@ -31,11 +31,12 @@ void OpenReportFiles(SyncContext& ctx) {
   }
   if (!request.conflict) return;
   std::string log = JoinPath(platform::NativePath(request.to), kConflictLogName);
-  // ReportOnly creates nothing until there is a conflict to log.
+  // ReportOnly creates nothing until there is a conflict to log. A link in
+  // the log's place is not written through.
   if (request.reportOnly) {
     ctx.pendingConflictLog = log;
   } else {
-    ctx.conflictLog = platform::OpenFile(log, platform::OpenMode::AppendAlways);
+    ctx.conflictLog = platform::OpenForAppend(log);
   }
 }
 

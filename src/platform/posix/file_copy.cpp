@@ -90,6 +90,10 @@ File OpenForCopy(const std::string& path) {
   return File(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY));
 }
 
+File OpenForAppend(const std::string& path) {
+  return File(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0666));
+}
+
 long PieceCopier::CopyPiece(File& from, File& to, std::vector<char>& buffer, size_t limit, bool& readFailed,
                             int& error) {
   while (direct_) {
