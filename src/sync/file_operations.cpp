@@ -39,6 +39,14 @@ bool ObtainCopyBuffer(SyncContext& ctx) {
   return true;
 }
 
+// How much of the way to a destination's directory may pass through links:
+// the statement's own To (which the user may have named through one), and,
+// for a directory known to be real, everything above it.
+size_t TrustedLength(const SyncContext& ctx, const std::string& destination, bool directoryChecked) {
+  size_t trusted = directoryChecked ? ParentPath(ParentPath(destination)).size() : 0;
+  return trusted > ctx.toRoot.size() ? trusted : ctx.toRoot.size();
+}
+
 void ReportCopyFailure(SyncContext& ctx, const char* text, const std::string& path, int error) {
   SyncError(ctx.st, WithCause(Format(text, path.c_str()), error));
 }
@@ -63,7 +71,7 @@ void FinishAndCommit(SyncContext& ctx, platform::StagedFile& staged, const std::
 }
 
 void CopyLink(SyncContext& ctx, const std::string& source, const std::string& destination,
-              const platform::FileStatus& status) {
+              const platform::FileStatus& status, size_t trustedLength) {
   int error = 0;
   std::string target;
   if (!platform::ReadLinkTarget(source, target, error)) {
@@ -71,7 +79,7 @@ void CopyLink(SyncContext& ctx, const std::string& source, const std::string& de
     return;
   }
   platform::StagedFile staged;
-  if (!staged.CreateLink(destination, target, ctx.toRoot.size(), error)) {
+  if (!staged.CreateLink(destination, target, trustedLength, error)) {
     ReportCopyFailure(ctx, "File %s could not be copied to.", destination, error);
     return;
   }
@@ -171,7 +179,8 @@ void CheckFreeSpace(SyncContext& ctx, uint64_t bytes) {
   }
 }
 
-void CopyOneFile(SyncContext& ctx, const std::string& source, const std::string& destination) {
+void CopyOneFile(SyncContext& ctx, const std::string& source, const std::string& destination,
+                 bool directoryChecked) {
   if (ctx.request.reportOnly) return;
   int error = 0;
   platform::FileStatus status;
@@ -180,7 +189,7 @@ void CopyOneFile(SyncContext& ctx, const std::string& source, const std::string&
     return;
   }
   if (status.isLink) {
-    CopyLink(ctx, source, destination, status);
+    CopyLink(ctx, source, destination, status, TrustedLength(ctx, destination, directoryChecked));
     return;
   }
   if (!ObtainCopyBuffer(ctx)) return;
@@ -190,7 +199,7 @@ void CopyOneFile(SyncContext& ctx, const std::string& source, const std::string&
     return;
   }
   platform::StagedFile staged;
-  if (!staged.CreateFile(destination, ctx.toRoot.size(), error)) {
+  if (!staged.CreateFile(destination, TrustedLength(ctx, destination, directoryChecked), error)) {
     ReportCopyFailure(ctx, "File %s could not be copied to.", destination, error);
     return;
   }

@@ -13,8 +13,12 @@ namespace tav::sync {
 // Copies a file (or a symbolic link as a link) with its times, attributes and
 // security. The copy is written to a temporary file beside the destination
 // and renamed over it only when complete, so that a failed copy leaves the
-// old destination as it was.
-void CopyOneFile(SyncContext& ctx, const std::string& source, const std::string& destination);
+// old destination as it was. directoryChecked tells that the destination's
+// directory is known to be a real directory below To (the walk listed it, or
+// the tree copy made it); otherwise no link is passed on the whole way from
+// To to it.
+void CopyOneFile(SyncContext& ctx, const std::string& source, const std::string& destination,
+                 bool directoryChecked);
 void DeleteOneFile(SyncContext& ctx, const std::string& path);
 // Creates a directory and every missing one above it; failures are silent.
 // The statement's To may be reached through a symbolic link, nothing below

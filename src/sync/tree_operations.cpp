@@ -24,8 +24,9 @@ void ShowDirectories(SyncContext& ctx) {
 // writes its ADD line. A directory that is not there afterwards (under
 // ReportOnly, or when it could not be made) is reported with the source
 // directory's data, which is what it would have had. Security goes only onto
-// a directory that was made, never through a link in the way of one.
-void CreateDestinationDirectory(SyncContext& ctx, bool& created) {
+// a directory that was made, never through a link in the way of one. True
+// when the directory is there (or would be, under ReportOnly).
+bool CreateDestinationDirectory(SyncContext& ctx, bool& created) {
   bool made = MakeDirectoryPath(ctx, ctx.rightPath);
   if (made) CopySecurityInfo(ctx, ctx.leftPath, ctx.rightPath, ctx.rightPath);
   created = true;
@@ -33,6 +34,7 @@ void CreateDestinationDirectory(SyncContext& ctx, bool& created) {
   int error = 0;
   if (!made || !platform::ReadFindData(ctx.rightPath, data, error)) platform::ReadFindData(ctx.leftPath, data, error);
   WriteReportLine(ctx, ReportAction::kAdd, ctx.rightPath, data);
+  return made;
 }
 
 // The permission bits a copied directory ends with: the source's with
@@ -69,7 +71,8 @@ void ApplyDirectoryMode(const SyncContext& ctx, const DirectoryMode& mode) {
   if (mode.apply) platform::SetPermissions(ctx.rightPath, mode.permissions, error);
 }
 
-void CopyTreeEntry(SyncContext& ctx, const platform::FindData& entry, bool& created, DirectoryMode& mode) {
+void CopyTreeEntry(SyncContext& ctx, const platform::FindData& entry, bool& created, bool& made,
+                   DirectoryMode& mode) {
   if (entry.IsDirectory()) {
     ctx.leftPath = JoinPath(ctx.leftPath, entry.name);
     ctx.rightPath = JoinPath(ctx.rightPath, entry.name);
@@ -80,12 +83,12 @@ void CopyTreeEntry(SyncContext& ctx, const platform::FindData& entry, bool& crea
     return;
   }
   if (!created) {
-    CreateDestinationDirectory(ctx, created);
+    made = CreateDestinationDirectory(ctx, created);
     // Security copied onto the new directory must not keep it from being filled.
     if (ctx.request.copySecurity) mode = PlannedDirectoryMode(ctx);
   }
   std::string destination = JoinPath(ctx.rightPath, entry.name);
-  CopyOneFile(ctx, JoinPath(ctx.leftPath, entry.name), destination);
+  CopyOneFile(ctx, JoinPath(ctx.leftPath, entry.name), destination, made);
   WriteReportLine(ctx, ReportAction::kAdd, destination, entry);
 }
 
@@ -106,7 +109,8 @@ void RemoveTreeEntry(SyncContext& ctx, const platform::FindData& entry) {
 
 void CopyTree(SyncContext& ctx) {
   bool created = false;
-  if (ctx.request.createEmptyDirs) CreateDestinationDirectory(ctx, created);
+  bool made = false;
+  if (ctx.request.createEmptyDirs) made = CreateDestinationDirectory(ctx, created);
   if (ctx.StopRequested() || ctx.failed) return;
   DirectoryMode mode = PlannedDirectoryMode(ctx);
   if (ctx.StopRequested()) return;
@@ -117,7 +121,7 @@ void CopyTree(SyncContext& ctx) {
   platform::ListDirectory(ctx.leftPath, ctx.leftPath == ctx.fromRoot, entries, error);
   for (const platform::FindData& entry : entries) {
     if (!AcceptedOnBothSides(ctx, entry)) continue;
-    CopyTreeEntry(ctx, entry, created, mode);
+    CopyTreeEntry(ctx, entry, created, made, mode);
     if (ctx.StopRequested()) break;
   }
   ApplyDirectoryMode(ctx, mode);

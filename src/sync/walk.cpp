@@ -40,7 +40,7 @@ void SourceNewerConflict(SyncContext& ctx, const FindData& left, const FindData&
   std::string candidate = JoinPath(ctx.rightPath, ConflictName(ctx.rightPath, right.name));
   bool moved = RenameToConflictName(ctx, rightFull, candidate);
   if (moved) {
-    CopyOneFile(ctx, leftFull, rightFull);
+    CopyOneFile(ctx, leftFull, rightFull, true);
     WriteConflictLine(ctx, Format("%s; %s -> %s; %s -> %s\n", CurrentTimeText().c_str(), rightFull.c_str(),
                                   candidate.c_str(), leftFull.c_str(), rightFull.c_str()));
   }
@@ -54,7 +54,7 @@ void SourceNewerConflict(SyncContext& ctx, const FindData& left, const FindData&
 void DestinationNewerConflict(SyncContext& ctx, const FindData& left, const std::string& leftFull,
                               const std::string& rightFull) {
   std::string candidate = JoinPath(ctx.rightPath, ConflictName(ctx.rightPath, left.name));
-  CopyOneFile(ctx, leftFull, candidate);
+  CopyOneFile(ctx, leftFull, candidate, true);
   WriteConflictLine(ctx, Format("%s; %s -> %s; %s -> %s\r\n", CurrentTimeText().c_str(), rightFull.c_str(),
                                 rightFull.c_str(), leftFull.c_str(), candidate.c_str()));
   WriteReportLine(ctx, ReportAction::kAdd, candidate, left);
@@ -79,7 +79,7 @@ void SameName(SyncContext& ctx, const FindData& left, const FindData& right) {
   bool sameSize = left.size == right.size;
   if (ctx.request.overwrite) {
     if (times == 0 && sameSize) return;
-    CopyOneFile(ctx, leftFull, rightFull);
+    CopyOneFile(ctx, leftFull, rightFull, true);
     WriteReportLine(ctx, ReportAction::kOverwriteDelete, rightFull, right);
     WriteReportLine(ctx, ReportAction::kOverwriteAdd, rightFull, left);
     return;
@@ -104,7 +104,7 @@ void SourceOnly(SyncContext& ctx, const FindData& left) {
     ctx.rightPath = ParentPath(ctx.rightPath);
     return;
   }
-  CopyOneFile(ctx, leftFull, rightFull);
+  CopyOneFile(ctx, leftFull, rightFull, true);
   WriteReportLine(ctx, ReportAction::kAdd, rightFull, left);
 }
 

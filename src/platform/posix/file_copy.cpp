@@ -129,21 +129,25 @@ bool StagedFile::OpenDirectory(const std::string& destination, size_t trustedLen
   Discard();
   destination_ = destination;
   std::string directory = DirectoryOf(destination);
-  // The trusted part is opened as named; every component below it is opened
-  // as itself, so that a link met on the way is refused, not passed through.
-  size_t cut = directory.size() <= trustedLength ? directory.size() : directory.rfind('/', trustedLength);
-  if (cut == std::string::npos) cut = directory.size();
-  std::string trusted = cut == 0 ? "/" : directory.substr(0, cut);
-  File current(::open(trusted.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  size_t start = cut + 1;
-  while (current.IsOpen() && start < directory.size()) {
-    size_t end = directory.find('/', start);
+  constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+  // The trusted part may pass through links; every component below it is
+  // opened as itself, so that a link met on the way is refused, not passed
+  // through. The first such component is opened together with the trusted
+  // part, in one step.
+  size_t end = directory.size();
+  int flags = kFlags;
+  if (directory.size() > trustedLength) {
+    size_t cut = directory.rfind('/', trustedLength);
+    end = directory.find('/', cut == std::string::npos ? 0 : cut + 1);
+    if (end == std::string::npos) end = directory.size();
+    flags |= O_NOFOLLOW;
+  }
+  File current(::open(directory.substr(0, end).c_str(), flags));
+  for (size_t start = end + 1; current.IsOpen() && start < directory.size(); start = end + 1) {
+    end = directory.find('/', start);
     if (end == std::string::npos) end = directory.size();
     std::string component = directory.substr(start, end - start);
-    if (!component.empty()) {
-      current = File(::openat(Fd(current), component.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW));
-    }
-    start = end + 1;
+    if (!component.empty()) current = File(::openat(Fd(current), component.c_str(), kFlags | O_NOFOLLOW));
   }
   if (!current.IsOpen()) {
     error = errno;
