@@ -49,7 +49,14 @@ std::string CurrentDirectory() {
 std::string FullPath(std::string_view path) {
   std::string input(path);
   if (input.empty()) return CurrentDirectory();
-  if (input[0] != '/') input = CurrentDirectory() + "/" + input;
+  if (input[0] != '/') {
+    std::string current = CurrentDirectory();
+    // Without a current directory (it was removed) a relative path has no
+    // full form. It stays relative, so that using it fails as the directory
+    // does, instead of naming a file in the root directory.
+    if (current.empty()) return input;
+    input = current + "/" + input;
+  }
   bool trailing = input.back() == '/';
   std::vector<std::string> parts;
   size_t start = 0;
