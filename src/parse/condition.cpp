@@ -55,7 +55,9 @@ bool ValueExists(InterpreterState& st, const std::string& name) {
   if (st.currentKey == nullptr) return false;
   uint32_t type = 0;
   std::vector<uint8_t> data;
-  return platform::RegQueryValue(st.currentKey, name, type, data) == 0;
+  if (platform::RegQueryValue(st.currentKey, name, type, data) == 0) return true;
+  registry::ReportStoreDiagnostic(st);
+  return false;
 }
 
 ConditionResult Evaluate(InterpreterState& st, const ArgumentArray& args) {

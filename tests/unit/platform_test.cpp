@@ -57,6 +57,17 @@ TEST(FindFirst, FindsFilesAndDirectoriesByPattern) {
   EXPECT_FALSE(FindFirst(dir.file("missing"), data));
 }
 
+TEST(FindFirst, AnEmptyDirectoryMatchesAllNamesThroughItself) {
+  test::TempDir dir;
+  ASSERT_EQ(::mkdir(dir.file("empty").c_str(), 0755), 0);
+  FindData data;
+  ASSERT_TRUE(FindFirst(dir.file("empty/*.*"), data));
+  EXPECT_EQ(data.name, ".");
+  EXPECT_TRUE(data.IsDirectory());
+  EXPECT_FALSE(FindFirst(dir.file("empty/*.txt"), data));
+  EXPECT_FALSE(FindFirst(dir.file("missing/*.*"), data));
+}
+
 TEST(ReplaceFileAtomically, KeepsPermissionBitsAndLeavesNoTemporaryFile) {
   test::TempDir dir;
   std::string path = dir.file("f.ini");

@@ -276,6 +276,15 @@ bool FindFirst(const std::string& pattern, FindData& out) {
   }
   DIR* dir = ::opendir(directory.c_str());
   if (dir == nullptr) return false;
+  // Below the root a directory lists "." and ".." first, as Windows does, so
+  // that "DIR\*.*" finds an empty directory too.
+  bool root = FullPath(directory) == "/";
+  for (const char* self : {".", ".."}) {
+    if (!root && WildcardMatch(last, self) && StatEntry(directory + "/" + self, self, out)) {
+      ::closedir(dir);
+      return true;
+    }
+  }
   bool found = false;
   while (dirent* entry = ::readdir(dir)) {
     std::string name = entry->d_name;
