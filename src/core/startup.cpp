@@ -206,6 +206,7 @@ bool ExpandEnvironment(InterpreterState& st) {
 int StartAndRun(InterpreterState& st, const std::vector<std::string>& args) {
   st.options.output = false;
   st.options.log = false;
+  platform::IgnoreBrokenPipes();
   CommandLine commandLine = ReadCommandLine(args);
   if (!commandLine.programFile) commandLine = ReadCommandLine(SplitShellWords(DefaultCommandLine()));
   if (!LoadProgramFile(st, commandLine)) {

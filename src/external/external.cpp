@@ -77,7 +77,9 @@ bool RunExternalArgs(InterpreterState& st, const std::vector<std::string>& argv)
     platform::CloseChildOutput(child);
     if (!stopped) exitCode = platform::WaitChild(child);
   }
-  if (exitCode >= kSuccessLimit) {
+  // A child whose exit code could not be had (a failed wait) has not shown
+  // success either.
+  if (exitCode < 0 || exitCode >= kSuccessLimit) {
     ReportError(st, kErrFileAccess);
     return false;
   }

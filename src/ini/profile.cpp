@@ -30,6 +30,9 @@ bool UpdateProfile(const std::string& path, const platform::UpdateLock* held, Ed
   std::string bytes;
   bool exists = false;
   if (!LoadProfile(path, bytes, exists)) return false;
+  // A read-only profile file is left as it is and the write fails, as it
+  // does where the file is written in place.
+  if (exists && platform::IsReadOnlyFile(path)) return false;
   ProfileLayout layout(bytes);
   std::optional<std::string> updated = edit(layout);
   if (!updated) return false;

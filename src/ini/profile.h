@@ -10,7 +10,8 @@
 // in the same directory, flushed, renamed over the original), so a failure
 // at any point leaves the original as it was, and it holds the file's update
 // lock while it reads, edits and writes, so that writers in several processes
-// never lose each other's changes.
+// never lose each other's changes. A file marked read-only is never written:
+// every write to it fails and leaves it as it is.
 //
 // Section text is the section's lines, each ended by a NUL byte, the whole
 // list ended by one more NUL byte (an empty list is a single NUL). A section

@@ -25,13 +25,19 @@ bool PathExists(const std::string& path) {
   return platform::FindFirst(path, found);
 }
 
+// The first match of a file name made absolute. An empty name matches
+// nothing (its absolute form would be the current directory).
+bool FindAbsolute(const std::string& name, platform::FindData& found) {
+  std::string path = platform::NativePath(name);
+  return !path.empty() && platform::FindFirst(platform::FullPath(path), found);
+}
+
 // Two files are equal when both exist, their sizes are the same and their
 // last-write times count as the same. With wildcards the first matches count.
 bool FilesEqual(const std::string& first, const std::string& second) {
   platform::FindData a;
   platform::FindData b;
-  if (!platform::FindFirst(platform::FullPath(platform::NativePath(first)), a)) return false;
-  if (!platform::FindFirst(platform::FullPath(platform::NativePath(second)), b)) return false;
+  if (!FindAbsolute(first, a) || !FindAbsolute(second, b)) return false;
   return a.size == b.size && CompareWriteTimes(a.writeTime, b.writeTime) == 0;
 }
 
@@ -49,7 +55,9 @@ bool ValueExists(InterpreterState& st, const std::string& name) {
   if (st.currentKey == nullptr) return false;
   uint32_t type = 0;
   std::vector<uint8_t> data;
-  return platform::RegQueryValue(st.currentKey, name, type, data) == 0;
+  if (platform::RegQueryValue(st.currentKey, name, type, data) == 0) return true;
+  registry::ReportStoreDiagnostic(st);
+  return false;
 }
 
 ConditionResult Evaluate(InterpreterState& st, const ArgumentArray& args) {

@@ -80,7 +80,10 @@ ConditionResult EvaluateRegValue(InterpreterState& st, int op, const std::string
   if (st.currentKey == nullptr) return ConditionResult::kFalse;
   uint32_t type = 0;
   std::vector<uint8_t> data;
-  if (platform::RegQueryValue(st.currentKey, name, type, data) != 0) return ConditionResult::kFalse;
+  if (platform::RegQueryValue(st.currentKey, name, type, data) != 0) {
+    registry::ReportStoreDiagnostic(st);
+    return ConditionResult::kFalse;
+  }
   if (data.size() > kQueryLimit) return ConditionResult::kFalse;
   switch (type) {
     case platform::kRegDword:

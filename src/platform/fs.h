@@ -69,6 +69,10 @@ bool ReadWholeFile(const std::string& path, std::string& out);
 bool RemoveFile(const std::string& path);
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
+// Whether an existing file may not be written: it is marked read-only (on
+// POSIX, its owner has no write permission) or this process may not write
+// it. A symbolic link is followed. False for a missing file.
+bool IsReadOnlyFile(const std::string& path);
 
 // Replaces the file at path with data in one step: the data goes to a
 // temporary file in the same directory, is flushed to disk, takes over the

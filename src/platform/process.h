@@ -29,7 +29,7 @@ bool WriteChildInput(ChildProcess& child, char c);
 void CloseChildInput(ChildProcess& child);
 void CloseChildOutput(ChildProcess& child);
 // Waits for the child to end; its exit code, or 128 + the signal number for a
-// child ended by a signal.
+// child ended by a signal; -1 when the wait failed.
 int WaitChild(ChildProcess& child);
 
 // The value of an environment variable; nothing when it is not set.

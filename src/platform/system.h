@@ -20,6 +20,10 @@ LocalTime CurrentLocalTime();
 // A file time (100-ns units since 1601) converted to local time.
 LocalTime FileTimeToLocal(uint64_t fileTime);
 
+// Writing to a closed pipe (standard output piped into a program that has
+// quit) fails with an error instead of ending the process.
+void IgnoreBrokenPipes();
+
 // An interrupt from the terminal (Ctrl+C) sets *stop and *abort instead of ending the
 // process; with ignore set it is ignored altogether.
 void CatchInterrupt(std::atomic<bool>* stop, std::atomic<bool>* abort, bool ignore);

@@ -59,8 +59,11 @@ bool DeleteKeyTree(InterpreterState& st, const std::string& computer, const std:
   } else if (OpenKeyPath(st, computer, path)) {
     key = st.currentKey;
   }
+  // A path whose subkey is empty names its base key itself (a root, or the
+  // current key), which cannot be deleted; the keys below it stay as well.
+  bool deletable = st.deleteDepth > 0 || !SubkeyOf(path).empty();
   std::string subkey;
-  while (key != nullptr && platform::RegEnumKey(key, 0, subkey) == platform::kRegOk) {
+  while (deletable && key != nullptr && platform::RegEnumKey(key, 0, subkey) == platform::kRegOk) {
     ++st.deleteDepth;
     bool deleted = DeleteKeyTree(st, computer, subkey);
     --st.deleteDepth;

@@ -78,6 +78,18 @@ TEST(CommandLine, DebugLogThatCannotBeCreatedEndsWithExitCodeThree) {
   EXPECT_EQ(test::ReadFile(dir.file("run.log")), "\r\nTAV32 Error in Line 0: File access error.\r\n");
 }
 
+TEST(CommandLine, OutputIntoAClosedPipeDoesNotEndTheRun) {
+  test::TempDir dir;
+  std::string program;
+  for (int i = 0; i < 2000; ++i) program += "Echo line " + std::to_string(i) + "\n";
+  test::WriteFile(dir.file("p.tav"), program + "Pause x\n");
+  std::string command = "cd '" + dir.path() + "' && { '" + TAV32_BINARY +
+                        "' p.tav -OUTPUT -LOG run.log; echo $? > code.txt; } | head -c 10 >/dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(test::ReadFile(dir.file("code.txt")), "2\n");
+  EXPECT_NE(test::ReadFile(dir.file("run.log")).find("Line 2001: Command construction error."), std::string::npos);
+}
+
 TEST(CommandLine, InterruptAbortsWithExitCodeSeventeen) {
   test::TempDir dir;
   test::WriteFile(dir.file("p.tav"), "sh -c \"kill -INT $PPID; sleep 0.2\"\nEcho not reached\n");

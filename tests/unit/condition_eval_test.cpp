@@ -99,6 +99,9 @@ TEST_F(ConditionFiles, EqualComparesSizeAndWriteTimeWithTolerance) {
   EXPECT_FALSE(Holds(kCondFilesEqual, "a.txt", "c.txt"));
   EXPECT_FALSE(Holds(kCondFilesEqual, "a.txt", "missing.txt"));
   EXPECT_FALSE(Holds(kCondFilesEqual, "missing.txt", "a.txt"));
+  // An empty name names no file, as it does for Exist, not the current directory.
+  EXPECT_FALSE(Holds(kCondFilesEqual, "", ""));
+  EXPECT_FALSE(Holds(kCondFilesEqual, " ", "."));
   SetTime("b.txt", 1000 + 31);
   EXPECT_FALSE(Holds(kCondFilesEqual, "a.txt", "b.txt"));
 }

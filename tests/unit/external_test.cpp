@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -49,6 +50,24 @@ TEST(RunExternalCommand, ChildReadsEndOfFileAndSignalsCountAsFailure) {
   EXPECT_TRUE(RunExternalCommand(m.st, "cat"));
   EXPECT_FALSE(RunExternalArgs(m.st, {"/bin/sh", "-c", "kill -TERM $$"}));
   EXPECT_EQ(m.st.errorCode, 3);
+}
+
+// A caller may start the interpreter with child signals ignored, which makes
+// the system reap children unasked; their exit codes must still decide.
+TEST(RunExternalCommand, ExitCodeDecidesAlsoWhenChildSignalsWereIgnored) {
+  struct sigaction ignore {}, saved {};
+  ignore.sa_handler = SIG_IGN;
+  ASSERT_EQ(::sigaction(SIGCHLD, &ignore, &saved), 0);
+  test::Machine m;
+  bool failing = RunExternalArgs(m.st, {"/bin/sh", "-c", "exit 40"});
+  int code = m.st.errorCode;
+  m.st.errorCode = 0;
+  bool succeeding = RunExternalArgs(m.st, {"/bin/sh", "-c", "exit 5"});
+  ::sigaction(SIGCHLD, &saved, nullptr);
+  EXPECT_FALSE(failing);
+  EXPECT_EQ(code, 3);
+  EXPECT_TRUE(succeeding);
+  EXPECT_EQ(m.st.errorCode, 0);
 }
 
 TEST(RunExternalCommand, ChildGetsOnlyItsThreeStandardDescriptors) {

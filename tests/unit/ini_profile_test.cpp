@@ -118,5 +118,22 @@ TEST_F(ProfileTest, ReplacementKeepsPermissionsAndSymbolicLinks) {
   EXPECT_EQ(Names(), (Lines{"link.ini", "new.ini", "plain.txt", "target.ini"}));
 }
 
+TEST_F(ProfileTest, ReadOnlyFilesAreNeverWritten) {
+  namespace fs = std::filesystem;
+  const std::string bytes = "[s]\nk=1\n";
+  Put("a.ini", bytes);
+  fs::permissions(Path("a.ini"), fs::perms::owner_read | fs::perms::group_read);
+  fs::create_symlink("a.ini", Path("link.ini"));
+  for (const char* name : {"a.ini", "link.ini"}) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(WriteProfileString(Path(name), "s", "k", "2"));
+    EXPECT_FALSE(WriteProfileSection(Path(name), "s", SectionText({"x=1"}).data()));
+    EXPECT_FALSE(DeleteProfileSection(Path(name), "s"));
+  }
+  EXPECT_EQ(Get("a.ini"), bytes);
+  EXPECT_EQ(fs::status(Path("a.ini")).permissions(), fs::perms::owner_read | fs::perms::group_read);
+  EXPECT_EQ(Names(), (Lines{"a.ini", "link.ini"}));
+}
+
 }  // namespace
 }  // namespace tav::ini::testing

@@ -19,6 +19,20 @@ TEST(FullPath, FoldsDotsAndSeparatorsWithoutResolvingLinks) {
   EXPECT_EQ(NativePath("C:\\DIR\\F.INI  "), "C:/DIR/F.INI");
 }
 
+// A relative path has no full form once the current directory is removed; it
+// must not turn into a path in the root directory.
+TEST(FullPath, RelativePathStaysRelativeWithoutACurrentDirectory) {
+  test::TempDir dir;
+  std::string gone = dir.file("gone");
+  ASSERT_EQ(::mkdir(gone.c_str(), 0755), 0);
+  std::string saved = CurrentDirectory();
+  ASSERT_EQ(::chdir(gone.c_str()), 0);
+  ASSERT_EQ(::rmdir(gone.c_str()), 0);
+  std::string full = FullPath("probe.ini");
+  ASSERT_EQ(::chdir(saved.c_str()), 0);
+  EXPECT_EQ(full, "probe.ini");
+}
+
 TEST(WildcardMatch, WindowsStyle) {
   EXPECT_TRUE(WildcardMatch("*.txt", "README.TXT"));
   EXPECT_TRUE(WildcardMatch("*.*", "README"));
@@ -41,6 +55,17 @@ TEST(FindFirst, FindsFilesAndDirectoriesByPattern) {
   EXPECT_TRUE(data.IsDirectory());
   EXPECT_FALSE(FindFirst(dir.file("*.doc"), data));
   EXPECT_FALSE(FindFirst(dir.file("missing"), data));
+}
+
+TEST(FindFirst, AnEmptyDirectoryMatchesAllNamesThroughItself) {
+  test::TempDir dir;
+  ASSERT_EQ(::mkdir(dir.file("empty").c_str(), 0755), 0);
+  FindData data;
+  ASSERT_TRUE(FindFirst(dir.file("empty/*.*"), data));
+  EXPECT_EQ(data.name, ".");
+  EXPECT_TRUE(data.IsDirectory());
+  EXPECT_FALSE(FindFirst(dir.file("empty/*.txt"), data));
+  EXPECT_FALSE(FindFirst(dir.file("missing/*.*"), data));
 }
 
 TEST(ReplaceFileAtomically, KeepsPermissionBitsAndLeavesNoTemporaryFile) {

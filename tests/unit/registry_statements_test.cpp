@@ -276,6 +276,24 @@ TEST_F(RegistryStatements, RelativeDeletionActsOnTheKeyThatWasOpened) {
   EXPECT_EQ(m.st.errorCode, 16);
 }
 
+// A path whose subkey is empty names the root or the current key itself,
+// which cannot be deleted: the keys below it must stay too.
+TEST_F(RegistryStatements, DeletionThatCannotRemoveTheKeyLeavesItsSubkeys) {
+  for (const char* path : {"Base\\One\\Deep", "Base\\Two"}) ASSERT_TRUE(Open("LOCAL", kHklm + path));
+  ASSERT_TRUE(Open("LOCAL", kHklm + "Base"));
+  platform::RegKey current = m.st.currentKey;
+  for (const std::string& path : {std::string("One\\"), std::string(""), kHklm}) {
+    m.st.errorCode = 0;
+    EXPECT_FALSE(DeleteKey("LOCAL", path)) << path;
+    EXPECT_EQ(m.st.errorCode, 16) << path;
+    EXPECT_TRUE(KeyExists("Base\\One\\Deep")) << path;
+    EXPECT_TRUE(KeyExists("Base\\Two")) << path;
+  }
+  EXPECT_EQ(m.st.currentKey, current);
+  EXPECT_EQ(m.st.deleteDepth, 0);
+  EXPECT_EQ(Reports(kOpenError), 0u);
+}
+
 TEST_F(RegistryStatements, ACurrentKeyThatWasDeletedFailsLaterStatements) {
   ASSERT_TRUE(Open("LOCAL", kHklm + "Doomed"));
   platform::RegKey current = m.st.currentKey;

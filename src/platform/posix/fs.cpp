@@ -49,7 +49,14 @@ std::string CurrentDirectory() {
 std::string FullPath(std::string_view path) {
   std::string input(path);
   if (input.empty()) return CurrentDirectory();
-  if (input[0] != '/') input = CurrentDirectory() + "/" + input;
+  if (input[0] != '/') {
+    std::string current = CurrentDirectory();
+    // Without a current directory (it was removed) a relative path has no
+    // full form. It stays relative, so that using it fails as the directory
+    // does, instead of naming a file in the root directory.
+    if (current.empty()) return input;
+    input = current + "/" + input;
+  }
   bool trailing = input.back() == '/';
   std::vector<std::string> parts;
   size_t start = 0;
@@ -163,6 +170,12 @@ bool DirectoryExists(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool IsReadOnlyFile(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return false;
+  return (info.st_mode & S_IWUSR) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
 namespace {
 
 // Creates a new, empty temporary file in directory and returns its
@@ -263,6 +276,15 @@ bool FindFirst(const std::string& pattern, FindData& out) {
   }
   DIR* dir = ::opendir(directory.c_str());
   if (dir == nullptr) return false;
+  // Below the root a directory lists "." and ".." first, as Windows does, so
+  // that "DIR\*.*" finds an empty directory too.
+  bool root = FullPath(directory) == "/";
+  for (const char* self : {".", ".."}) {
+    if (!root && WildcardMatch(last, self) && StatEntry(directory + "/" + self, self, out)) {
+      ::closedir(dir);
+      return true;
+    }
+  }
   bool found = false;
   while (dirent* entry = ::readdir(dir)) {
     std::string name = entry->d_name;

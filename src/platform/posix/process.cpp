@@ -27,6 +27,9 @@ bool StartChild(const std::vector<std::string>& argv, ChildProcess& child, int& 
   // A child that ends early must not kill the interpreter with SIGPIPE when a
   // typed key is passed on.
   ::signal(SIGPIPE, SIG_IGN);
+  // A caller may have left child signals ignored, which has the system reap
+  // children unasked and hides their exit codes from the wait.
+  ::signal(SIGCHLD, SIG_DFL);
   int output[2], input[2];
   if (::pipe2(output, O_CLOEXEC) != 0) {
     error = errno;

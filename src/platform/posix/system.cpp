@@ -80,6 +80,8 @@ LocalTime FileTimeToLocal(uint64_t fileTime) {
   return FromTimeT(static_cast<time_t>(static_cast<int64_t>(fileTime / 10'000'000ull) - kEpochDifference));
 }
 
+void IgnoreBrokenPipes() { ::signal(SIGPIPE, SIG_IGN); }
+
 void CatchInterrupt(std::atomic<bool>* stop, std::atomic<bool>* abort, bool ignore) {
   gStop = stop;
   gAbort = abort;
