@@ -57,7 +57,8 @@ void AnchorAtRoot(std::string& path, char separator) {
     if (afterServer == std::string::npos) return;
     size_t afterShare = path.find(separator, afterServer + 1);
     if (afterShare == std::string::npos) return;
-    path = ":" + path.substr(afterShare);
+    path.erase(0, afterShare);
+    path.insert(path.begin(), ':');
     return;
   }
   if (!path.empty() && path[0] == separator) path.insert(path.begin(), ':');
@@ -106,7 +107,7 @@ std::string NormaliseExclusion(std::string_view written) {
   bool hasDrive = entry.size() >= 2 && entry[1] == ':';
   bool isShare = entry.size() >= 2 && entry[0] == separator && entry[1] == separator;
   if (hasDrive || isShare) return entry;
-  if (!entry.empty() && entry[0] == separator) return ":" + entry;
+  if (!entry.empty() && entry[0] == separator) return std::string(1, ':').append(entry);
   return std::string(1, separator) + entry;
 }
 
