@@ -207,6 +207,7 @@ int StartAndRun(InterpreterState& st, const std::vector<std::string>& args) {
   st.options.output = false;
   st.options.log = false;
   platform::IgnoreBrokenPipes();
+  platform::PinEnvironmentDirectories();
   CommandLine commandLine = ReadCommandLine(args);
   if (!commandLine.programFile) commandLine = ReadCommandLine(SplitShellWords(DefaultCommandLine()));
   if (!LoadProgramFile(st, commandLine)) {

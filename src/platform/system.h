@@ -20,6 +20,11 @@ LocalTime CurrentLocalTime();
 // A file time (100-ns units since 1601) converted to local time.
 LocalTime FileTimeToLocal(uint64_t fileTime);
 
+// Fixes the directories that the environment names for the interpreter's own
+// files (the Windows directory, the registry store) to full paths, so that a
+// CD during the run does not move them.
+void PinEnvironmentDirectories();
+
 // Writing to a closed pipe (standard output piped into a program that has
 // quit) fails with an error instead of ending the process.
 void IgnoreBrokenPipes();

@@ -78,6 +78,18 @@ TEST(CommandLine, DebugLogThatCannotBeCreatedEndsWithExitCodeThree) {
   EXPECT_EQ(test::ReadFile(dir.file("run.log")), "\r\nTAV32 Error in Line 0: File access error.\r\n");
 }
 
+TEST(CommandLine, RelativeWindowsDirectoryStaysWhereItWasAfterCd) {
+  test::TempDir dir;
+  std::filesystem::create_directories(dir.file("win"));
+  std::filesystem::create_directories(dir.file("sub"));
+  test::WriteFile(dir.file("p.tav"), "CD sub\nRegOpenKey LOCAL \\\\HKEY_USERS\\A\nEcho x\n");
+  Result r = RunBinary(dir, "WINDIR=win TAV32_REGISTRY=", "p.tav -DEBUG");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(test::ReadFile(dir.file("win/DEBUGLOG.TAV")).find("Echo x"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("win/registry/HKEY_USERS.reg")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("sub/win")));
+}
+
 TEST(CommandLine, OutputIntoAClosedPipeDoesNotEndTheRun) {
   test::TempDir dir;
   std::string program;

@@ -1,6 +1,8 @@
 // POSIX implementation of the system interface.
 #include "platform/system.h"
 
+#include "platform/fs.h"
+
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -78,6 +80,13 @@ LocalTime CurrentLocalTime() { return FromTimeT(::time(nullptr)); }
 LocalTime FileTimeToLocal(uint64_t fileTime) {
   constexpr int64_t kEpochDifference = 11644473600LL;
   return FromTimeT(static_cast<time_t>(static_cast<int64_t>(fileTime / 10'000'000ull) - kEpochDifference));
+}
+
+void PinEnvironmentDirectories() {
+  for (const char* name : {"WINDIR", "XDG_STATE_HOME", "HOME", "TAV32_REGISTRY"}) {
+    std::string value = Env(name);
+    if (!value.empty() && value[0] != '/') ::setenv(name, FullPath(value).c_str(), 1);
+  }
 }
 
 void IgnoreBrokenPipes() { ::signal(SIGPIPE, SIG_IGN); }
