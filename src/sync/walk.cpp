@@ -137,6 +137,40 @@ std::string ConflictName(const std::string& directory, const std::string& fileNa
   }
 }
 
+namespace {
+
+// A destination directory without owner write permission (read-only) does
+// not stop the walk from adding, replacing or deleting its entries, as a
+// read-only directory does not on Windows: the owner may write into it while
+// it is walked, and its bits are put back afterwards.
+class WritableWhileWalked {
+ public:
+  explicit WritableWhileWalked(const SyncContext& ctx) : path_(ctx.rightPath) {
+    platform::FileStatus status;
+    int error = 0;
+    if (ctx.request.reportOnly || !platform::ReadStatus(path_, status, error)) return;
+    if (status.isLink || !status.isDirectory || (status.permissions & kOwnerWrite) != 0) return;
+    if (platform::MakeOwnerWritable(path_, error)) {
+      restore_ = true;
+      permissions_ = status.permissions;
+    }
+  }
+  WritableWhileWalked(const WritableWhileWalked&) = delete;
+  WritableWhileWalked& operator=(const WritableWhileWalked&) = delete;
+  ~WritableWhileWalked() {
+    int error = 0;
+    if (restore_) platform::SetPermissions(path_, permissions_, error);
+  }
+
+ private:
+  static constexpr uint32_t kOwnerWrite = 0200;
+  std::string path_;
+  bool restore_ = false;
+  uint32_t permissions_ = 0;
+};
+
+}  // namespace
+
 void SyncWalk(SyncContext& ctx) {
   if (ctx.StopRequested() || ctx.failed) return;
   ShowWalk(ctx);
@@ -148,6 +182,7 @@ void SyncWalk(SyncContext& ctx) {
     ctx.failed = true;
     return;
   }
+  WritableWhileWalked writable(ctx);
   size_t i = 0;
   size_t j = 0;
   while (i < left.size()) {

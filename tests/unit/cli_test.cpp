@@ -1,7 +1,9 @@
 // The built binary's command line: what happens before a program can run.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -100,6 +102,40 @@ TEST(CommandLine, OutputIntoAClosedPipeDoesNotEndTheRun) {
   ASSERT_EQ(std::system(command.c_str()), 0);
   EXPECT_EQ(test::ReadFile(dir.file("code.txt")), "2\n");
   EXPECT_NE(test::ReadFile(dir.file("run.log")).find("Line 2001: Command construction error."), std::string::npos);
+}
+
+// A read-only destination directory is kept read-only, and its entries are
+// still added, replaced and deleted. Run as an ordinary user (root ignores
+// permission bits), dropping privileges when the tests run as root.
+TEST(SynchronizeDir, ReadOnlyDestinationDirectoryIsStillSynchronised) {
+  test::TempDir dir;
+  std::filesystem::create_directories(dir.file("src"));
+  std::filesystem::create_directories(dir.file("dst"));
+  test::WriteFile(dir.file("src/a.txt"), "new a");
+  test::WriteFile(dir.file("src/new.txt"), "new");
+  test::WriteFile(dir.file("dst/a.txt"), "old a, longer");
+  test::WriteFile(dir.file("dst/old.txt"), "old");
+  test::WriteFile(dir.file("p.tav"), "SynchronizeDir src dst /A /D /O\n");
+  std::string runAs;
+  if (::geteuid() == 0) {
+    std::string chown = "chown -R 65534:65534 '" + dir.path() + "'";
+    ASSERT_EQ(std::system(chown.c_str()), 0);
+    runAs = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+    std::string probe = runAs + " test -x '" + TAV32_BINARY + "' 2>/dev/null";
+    if (std::system(probe.c_str()) != 0) GTEST_SKIP() << "the binary cannot be run as an ordinary user here";
+  }
+  ASSERT_EQ(::chmod(dir.file("dst").c_str(), 0555), 0);
+  std::string command = "cd '" + dir.path() + "' && " + runAs + " '" + TAV32_BINARY + "' p.tav -LOG run.log";
+  int status = std::system(command.c_str());
+  Result r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, "", ""};
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(test::ReadFile(dir.file("dst/a.txt")), "new a");
+  EXPECT_EQ(test::ReadFile(dir.file("dst/new.txt")), "new");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("dst/old.txt")));
+  struct stat info {};
+  ASSERT_EQ(::stat(dir.file("dst").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0555u);
+  EXPECT_EQ(test::ReadFile(dir.file("run.log")).find("could not"), std::string::npos) << test::ReadFile(dir.file("run.log"));
 }
 
 TEST(CommandLine, InterruptAbortsWithExitCodeSeventeen) {
