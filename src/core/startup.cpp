@@ -134,6 +134,9 @@ bool LoadProgramFile(InterpreterState& st, const CommandLine& commandLine) {
 bool ReadOptions(InterpreterState& st, const std::vector<std::string>& words) {
   Options& o = st.options;
   o.debug = o.trace = o.noAbort = o.quiet = false;
+  // The output window is set up only after all option words are read, so the
+  // reports of the option words themselves never reach standard output.
+  bool output = false;
   for (const std::string& word : words) {
     if (StartsWithNoCase(word, "DEBUG")) {
       o.debug = true;
@@ -145,7 +148,7 @@ bool ReadOptions(InterpreterState& st, const std::vector<std::string>& words) {
     } else if (StartsWithNoCase(word, "TRACE")) {
       o.trace = true;
     } else if (StartsWithNoCase(word, "OUTPUT")) {
-      o.output = true;
+      output = true;
     } else if (StartsWithNoCase(word, "NOABORT")) {
       o.noAbort = true;
     } else if (StartsWithNoCase(word, "QUIET")) {
@@ -162,6 +165,7 @@ bool ReadOptions(InterpreterState& st, const std::vector<std::string>& words) {
       st.ui->MessageBox(kErrorCaption, ErrorText(kErrUnknownOption));
     }
   }
+  o.output = output;
   return true;
 }
 
