@@ -69,14 +69,18 @@ bool RunExternalArgs(InterpreterState& st, const std::vector<std::string>& argv)
     return false;
   }
   int exitCode = kStillActive;
+  bool stopped = false;
   {
     KeyForwarder forwarder(st, child);
-    bool stopped = CaptureOutput(st, child);
+    stopped = CaptureOutput(st, child);
     forwarder.Stop();
     platform::CloseChildInput(child);
     platform::CloseChildOutput(child);
     if (!stopped) exitCode = platform::WaitChild(child);
+    else platform::TerminateChild(child);
   }
+  // A user abort ends the run here: the child is gone and nothing is reported.
+  if (stopped && st.userAbort) return false;
   // A child whose exit code could not be had (a failed wait) has not shown
   // success either.
   if (exitCode < 0 || exitCode >= kSuccessLimit) {

@@ -96,6 +96,12 @@ void CloseChildInput(ChildProcess& child) { ClosePipeEnd(child.inputWrite); }
 
 void CloseChildOutput(ChildProcess& child) { ClosePipeEnd(child.outputRead); }
 
+void TerminateChild(ChildProcess& child) {
+  if (child.id < 0) return;
+  ::kill(static_cast<pid_t>(child.id), SIGKILL);
+  WaitChild(child);
+}
+
 int WaitChild(ChildProcess& child) {
   if (child.id < 0) return -1;
   int status = 0;
