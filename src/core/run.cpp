@@ -49,7 +49,9 @@ void RecordLine(InterpreterState& st, const char* what, const std::string& line)
 }
 
 void RecordFailure(InterpreterState& st, const std::string& what) {
-  if (!st.options.debug) return;
+  // A user abort ends the run where it stands: the statement it cut short has
+  // not failed on its own.
+  if (!st.options.debug || st.userAbort) return;
   WriteDebugLog(st, Format("\"%s\" was unsuccessful.\r\nCause: %s\r\n", what.c_str(), ErrorText(st.errorCode)));
 }
 
