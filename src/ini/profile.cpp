@@ -20,6 +20,12 @@ bool LoadProfile(const std::string& path, std::string& bytes, bool& exists) {
   return !platform::FileExists(path);
 }
 
+// A file that begins with a UTF-16 byte-order mark holds wide characters,
+// which the byte-wise edits would mix with single-byte lines.
+bool IsWideText(std::string_view bytes) {
+  return bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
+}
+
 // The read-modify-write of every profile write: under the file's update lock,
 // reads the file, lets edit make the new bytes (nothing means the edit does
 // not apply) and replaces the file with them, unless they are the same.
@@ -33,6 +39,8 @@ bool UpdateProfile(const std::string& path, const platform::UpdateLock* held, Ed
   // A read-only profile file is left as it is and the write fails, as it
   // does where the file is written in place.
   if (exists && platform::IsReadOnlyFile(path)) return false;
+  // A UTF-16 file is left as it is too, rather than spoilt.
+  if (exists && IsWideText(bytes)) return false;
   ProfileLayout layout(bytes);
   std::optional<std::string> updated = edit(layout);
   if (!updated) return false;
