@@ -21,8 +21,8 @@ struct ChildProcess {
 // False when it could not be started; error holds the system error number.
 bool StartChild(const std::vector<std::string>& argv, ChildProcess& child, int& error);
 // Reads what the child wrote: the count, 0 once every writer has closed the
-// pipe (the child and whatever it started have ended), -1 on a failure worth
-// retrying.
+// pipe (the child and whatever it started have ended), -1 when nothing came
+// within a short wait or on a failure worth retrying.
 long ReadChildOutput(ChildProcess& child, char* buffer, size_t size);
 // Passes one typed character to the child's standard input.
 bool WriteChildInput(ChildProcess& child, char c);

@@ -2,6 +2,7 @@
 #include "platform/process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -15,6 +16,8 @@ extern char** environ;
 namespace tav::platform {
 
 namespace {
+
+constexpr int kReadWaitMs = 200;
 
 void ClosePipeEnd(intptr_t& fd) {
   if (fd >= 0) ::close(static_cast<int>(fd));
@@ -81,6 +84,10 @@ bool StartChild(const std::vector<std::string>& argv, ChildProcess& child, int& 
 
 long ReadChildOutput(ChildProcess& child, char* buffer, size_t size) {
   if (child.outputRead < 0) return 0;
+  // Wait a bounded time, so that a stop request that arrives just before the
+  // wait is still seen while a silent child runs on.
+  pollfd ready{static_cast<int>(child.outputRead), POLLIN, 0};
+  if (::poll(&ready, 1, kReadWaitMs) <= 0) return -1;
   ssize_t n = ::read(static_cast<int>(child.outputRead), buffer, size);
   if (n >= 0) return static_cast<long>(n);
   if (errno == EINTR || errno == EAGAIN) return -1;
