@@ -88,10 +88,15 @@ void GuardNesting(SyncContext& ctx) {
   if (RestBelow(realLeft, realRight, rest)) excludeDir.push_back(ToUpperAscii(JoinPath(ctx.rightPath, rest)));
 }
 
-// The report file is never copied or deleted while it is being written.
+// The report file and the run's LOG file are never copied or deleted while
+// they are being written.
 void GuardReportFile(SyncContext& ctx) {
-  if (!ctx.request.hasReport || ctx.request.report.empty()) return;
-  ctx.request.excludeFile.push_back(ToUpperAscii(platform::FullPath(platform::NativePath(ctx.request.report))));
+  std::vector<std::string>& excludeFile = ctx.request.excludeFile;
+  if (ctx.request.hasReport && !ctx.request.report.empty()) {
+    excludeFile.push_back(ToUpperAscii(platform::FullPath(platform::NativePath(ctx.request.report))));
+  }
+  const Options& options = ctx.st.options;
+  if (options.log && !options.logPath.empty()) excludeFile.push_back(ToUpperAscii(options.logPath));
 }
 
 bool RunSynchronization(SyncContext& ctx) {
