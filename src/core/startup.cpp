@@ -18,19 +18,10 @@ namespace {
 constexpr size_t kDefaultCommandLineLimit = 511;
 constexpr const char* kErrorCaption = "TAV32 1.21 Error";
 
-std::string JoinPath(const std::string& directory, const std::string& name) {
-  if (directory.empty() || directory.back() == platform::PathSeparator()) return directory + name;
-  return directory + platform::PathSeparator() + name;
-}
-
-void DropTrailingBlanks(std::string& s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-}
-
 bool CreateDebugLog(InterpreterState& st) {
   std::string directory = platform::WindowsDirectory();
   if (directory.empty()) return false;
-  st.debugLog = platform::OpenFile(JoinPath(directory, "DEBUGLOG.TAV"), platform::OpenMode::CreateTruncate);
+  st.debugLog = platform::OpenFile(platform::JoinPath(directory, "DEBUGLOG.TAV"), platform::OpenMode::CreateTruncate);
   return st.debugLog.IsOpen();
 }
 
@@ -90,7 +81,7 @@ std::string DefaultCommandLine() {
   std::string directory = platform::WindowsDirectory();
   if (directory.empty()) return std::string();
   std::string value;
-  if (!ini::ReadProfileString(JoinPath(directory, "WIN.INI"), "TAV32", "default command line", value)) {
+  if (!ini::ReadProfileString(platform::JoinPath(directory, "WIN.INI"), "TAV32", "default command line", value)) {
     return std::string();
   }
   if (value.size() > kDefaultCommandLineLimit) value.resize(kDefaultCommandLineLimit);

@@ -23,12 +23,6 @@ bool Pause(InterpreterState& st, const ArgumentArray*) {
 
 namespace {
 
-std::string FoldedName(std::string_view name) {
-  std::string folded(name);
-  for (char& c : folded) c = AsciiLower(c);
-  return folded;
-}
-
 // Indexes every label line by its case-folded name; the first line of a name
 // wins, as a search from the top would find it.
 void BuildLabelIndex(InterpreterState& st) {
@@ -37,7 +31,7 @@ void BuildLabelIndex(InterpreterState& st) {
     size_t end = st.programText.find('\n', start);
     if (end == std::string::npos) end = st.programText.size();
     std::string_view line(st.programText.data() + start, end - start);
-    if (IsLabelLine(line)) st.labelIndex.try_emplace(FoldedName(line.substr(0, line.size() - 1)), InterpreterState::LabelLine{start, number});
+    if (IsLabelLine(line)) st.labelIndex.try_emplace(ToUpperAscii(line.substr(0, line.size() - 1)), InterpreterState::LabelLine{start, number});
     start = end + 1;
   }
   st.labelIndexBuilt = true;
@@ -51,7 +45,7 @@ void BuildLabelIndex(InterpreterState& st) {
 bool Goto(InterpreterState& st, const ArgumentArray* args) {
   if (args == nullptr || args->empty()) return false;
   if (!st.labelIndexBuilt) BuildLabelIndex(st);
-  std::string target = FoldedName((*args)[0].text);
+  std::string target = ToUpperAscii((*args)[0].text);
   const InterpreterState::LabelLine* best = nullptr;
   auto exact = st.labelIndex.find(target);
   if (exact != st.labelIndex.end()) best = &exact->second;

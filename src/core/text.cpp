@@ -35,6 +35,10 @@ std::string ToUpperAscii(std::string_view text) {
   return out;
 }
 
+void DropTrailingBlanks(std::string& text) {
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+}
+
 bool IsCharAlphaNumeric(unsigned char c) {
   if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return true;
   switch (c) {

@@ -19,6 +19,8 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 // Byte-order comparison folding only A-Z: negative, zero or positive.
 int CompareNoCase(std::string_view a, std::string_view b);
 std::string ToUpperAscii(std::string_view text);
+// Removes the blanks (spaces) at the end of text.
+void DropTrailingBlanks(std::string& text);
 
 // A letter or digit of the Windows-1252 character set, so that label lines are
 // told apart byte for byte as on Windows.

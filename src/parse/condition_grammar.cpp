@@ -22,10 +22,6 @@ bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
-void DropTrailingBlanks(std::string& text) {
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-}
-
 void DropLeadingBlanks(std::string& text) { text.erase(0, std::min(text.find_first_not_of(' '), text.size())); }
 
 // What a condition word leads to: the Then word is next, another word is to

@@ -1,5 +1,7 @@
 #include "parse/readers.h"
 
+#include "core/text.h"
+
 namespace tav {
 
 char LineReader::Peek() const {
@@ -73,14 +75,6 @@ bool LineReader::NextToken(std::string& word) {
   st_.position = stop;
   return true;
 }
-
-namespace {
-
-void DropTrailingBlanks(std::string& s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-}
-
-}  // namespace
 
 bool LineReader::NextField(std::string& field) {
   field.clear();

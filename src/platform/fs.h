@@ -27,6 +27,8 @@ std::string NativePath(std::string_view written);
 std::string FullPath(std::string_view path);
 std::string CurrentDirectory();
 bool SetCurrentDirectory(std::string_view path);
+// The directory, a separator unless it already ends in one, then the name.
+std::string JoinPath(std::string_view directory, std::string_view name);
 // The file-name part of a path (everything after the last separator).
 std::string FileTitle(std::string_view path);
 

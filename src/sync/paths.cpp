@@ -4,14 +4,6 @@
 
 namespace tav::sync {
 
-std::string JoinPath(std::string_view directory, std::string_view name) {
-  char separator = platform::PathSeparator();
-  std::string path(directory);
-  if (path.empty() || path.back() != separator) path += separator;
-  path += name;
-  return path;
-}
-
 std::string ParentPath(std::string_view path) {
   char separator = platform::PathSeparator();
   size_t cut = path.find_last_of(separator);

@@ -4,10 +4,12 @@
 #include <string>
 #include <string_view>
 
+#include "platform/fs.h"
+
 namespace tav::sync {
 
 // The directory, a separator unless it already ends in one, the name.
-std::string JoinPath(std::string_view directory, std::string_view name);
+using platform::JoinPath;
 // The path cut at its last separator; a root keeps its separator ("/", "C:\").
 std::string ParentPath(std::string_view path);
 // The path without trailing separators (a root keeps its own).

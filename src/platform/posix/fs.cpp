@@ -83,6 +83,13 @@ bool SetCurrentDirectory(std::string_view path) {
   return !p.empty() && chdir(p.c_str()) == 0;
 }
 
+std::string JoinPath(std::string_view directory, std::string_view name) {
+  std::string path(directory);
+  if (path.empty() || path.back() != '/') path += '/';
+  path += name;
+  return path;
+}
+
 std::string FileTitle(std::string_view path) {
   size_t slash = path.find_last_of('/');
   return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
