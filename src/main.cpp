@@ -22,6 +22,9 @@ constexpr const char* kUsage =
     "Without arguments the default command line of section [TAV32] in WIN.INI is used.\n"
     "The exit code is the code of the last error of the run (0 for none).\n";
 
+// The About box's text.
+constexpr const char* kAbout = "TAV32 1.21\n26-APR-98\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -30,12 +33,12 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-    tav::platform::WriteStdout("TAV32 1.21\n");
+    tav::platform::WriteStdout(kAbout);
     return 0;
   }
   std::vector<std::string> args(argv + 1, argv + argc);
   tav::InterpreterState st;
-  tav::ConsoleUi ui(st.options);
+  tav::ConsoleUi ui(st);
   st.ui = &ui;
   return tav::StartAndRun(st, args);
 }

@@ -212,9 +212,11 @@ int StartAndRun(InterpreterState& st, const std::vector<std::string>& args) {
   st.ui->SetControlText(kProgramFile, st.programTitle);
   st.stopRequested = false;
   if (!ReadOptions(st, commandLine.optionWords)) return st.errorCode;
-  if (!ExpandEnvironment(st)) return st.errorCode;
   platform::CatchInterrupt(&st.stopRequested, &st.userAbort, st.options.noAbort);
-  return RunProgram(st);
+  st.ui->ShowWindows();
+  int code = ExpandEnvironment(st) ? RunProgram(st) : st.errorCode;
+  st.ui->CloseWindows();
+  return code;
 }
 
 }  // namespace tav

@@ -26,6 +26,8 @@ class KeyForwarder {
       platform::CloseChildInput(child);
       return;
     }
+    ui_ = st.ui;
+    ui_->ForwardKeysToCommand(true);
     thread_ = std::thread([this, &st, &child] {
       while (!done_) {
         int c = st.ui->PollKey(50);
@@ -37,9 +39,12 @@ class KeyForwarder {
   void Stop() {
     done_ = true;
     if (thread_.joinable()) thread_.join();
+    if (ui_ != nullptr) ui_->ForwardKeysToCommand(false);
+    ui_ = nullptr;
   }
 
  private:
+  UserInterface* ui_ = nullptr;
   std::atomic<bool> done_{false};
   std::thread thread_;
 };

@@ -31,7 +31,8 @@ void CloseChildOutput(ChildProcess& child);
 // Waits for the child to end; its exit code, or 128 + the signal number for a
 // child ended by a signal; -1 when the wait failed.
 int WaitChild(ChildProcess& child);
-// Ends a child that is still running (as an abort does) and reaps it.
+// Ends a child that is still running (as an abort does) with its whole
+// process group: asked to end, then forced after a second; reaps it.
 void TerminateChild(ChildProcess& child);
 
 // The value of an environment variable; nothing when it is not set.

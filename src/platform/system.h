@@ -30,7 +30,8 @@ void PinEnvironmentDirectories();
 void IgnoreBrokenPipes();
 
 // An interrupt from the terminal (Ctrl+C) sets *stop and *abort instead of ending the
-// process; with ignore set it is ignored altogether.
+// process; with ignore set it is ignored altogether. Termination and hang-up
+// signals always set both.
 void CatchInterrupt(std::atomic<bool>* stop, std::atomic<bool>* abort, bool ignore);
 
 }  // namespace tav::platform

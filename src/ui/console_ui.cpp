@@ -1,5 +1,7 @@
 #include "ui/console_ui.h"
 
+#include <chrono>
+
 #include "core/messages.h"
 #include "platform/console.h"
 #include "platform/process.h"
@@ -8,69 +10,285 @@ namespace tav {
 
 namespace {
 
-constexpr const char* kRed = "\x1b[31m";
-constexpr const char* kBlue = "\x1b[34m";
-constexpr const char* kReset = "\x1b[0m";
+constexpr int kTickMs = 1000;
+constexpr size_t kSavedStatusLimit = 100;
+constexpr int kCtrlC = 3;
+constexpr const char* kOutputTitle = "TAV32 Output Window";
+constexpr const char* kQuestion = "TAV32 1.21 User Interruption: Are you sure you want to abort? (y/n)";
+
+bool ColourTerminal() {
+  return platform::StdoutIsTerminal() && !platform::GetEnvironment("NO_COLOR").has_value();
+}
 
 }  // namespace
 
-ConsoleUi::ConsoleUi(const Options& options)
-    : options_(options),
-      colour_(platform::StdoutIsTerminal() && !platform::GetEnvironment("NO_COLOR").has_value()) {}
+ConsoleUi::ConsoleUi(InterpreterState& st)
+    : st_(st), pane_(ColourTerminal(), platform::StdoutIsTerminal()) {}
 
-void ConsoleUi::SetControlText(int control, std::string_view text) { texts_[control] = std::string(text); }
+ConsoleUi::~ConsoleUi() { CloseWindows(); }
 
-void ConsoleUi::EnableControl(int, bool) {}
+// ---- Calls from the interpreter --------------------------------------------
+
+void ConsoleUi::WaitWhileAsking(Lock& lock) {
+  changed_.wait(lock, [this] { return !asking_; });
+}
+
+void ConsoleUi::SetControlText(int control, std::string_view text) {
+  Lock lock(mutex_);
+  WaitWhileAsking(lock);
+  // Once an abort is confirmed the status line keeps saying so.
+  if (aborted_ && control == kStatusLine) return;
+  status_.texts[control] = std::string(text);
+  if (session_) Redraw();
+}
+
+void ConsoleUi::EnableControl(int control, bool enable) {
+  Lock lock(mutex_);
+  WaitWhileAsking(lock);
+  status_.enabled[control] = enable;
+  if (session_) Redraw();
+}
 
 std::string ConsoleUi::ControlText(int control) const {
-  auto it = texts_.find(control);
-  return it == texts_.end() ? std::string() : it->second;
+  Lock lock(mutex_);
+  auto it = status_.texts.find(control);
+  return it == status_.texts.end() ? std::string() : it->second;
 }
 
-bool ConsoleUi::HasOutputWindow() const { return options_.output && !options_.quiet; }
+bool ConsoleUi::HasOutputWindow() const { return st_.options.output && !st_.options.quiet; }
 
-void ConsoleUi::SetOutputTitle(std::string_view) {}
+void ConsoleUi::SetOutputTitle(std::string_view title) {
+  Lock lock(mutex_);
+  WaitWhileAsking(lock);
+  if (session_ && HasOutputWindow()) platform::SetTerminalTitle(CleanForTerminal(title));
+}
 
-// Writes the text line by line: a marker at the start of a line is removed
-// and, on a colour terminal, colours that line.
 void ConsoleUi::ShowOutput(std::string text) {
-  std::string out;
-  out.reserve(text.size() + 16);
-  if (colour_ && !atLineStart_ && lineMarker_ != 0) out += lineMarker_ == kErrorMarker ? kRed : kBlue;
-  for (char c : text) {
-    if (atLineStart_) {
-      atLineStart_ = false;
-      if (IsMarker(c)) {
-        lineMarker_ = c;
-        if (colour_) out += c == kErrorMarker ? kRed : kBlue;
-        continue;
-      }
-      lineMarker_ = 0;
-    }
-    if (c == '\n') {
-      if (colour_ && lineMarker_ != 0) out += kReset;
-      atLineStart_ = true;
-    }
-    out += c;
-  }
-  if (colour_ && lineMarker_ != 0 && !atLineStart_) out += kReset;
-  platform::WriteStdout(out);
-}
-
-void ConsoleUi::WaitForKey() {
-  if (CanTypeKeys()) platform::ReadKey();
+  Lock lock(mutex_);
+  WaitWhileAsking(lock);
+  platform::WriteStdout(pane_.Render(text));
 }
 
 bool ConsoleUi::CanTypeKeys() const { return HasOutputWindow() && platform::StdinIsTerminal(); }
 
-int ConsoleUi::PollKey(int timeoutMs) { return platform::PollKey(timeoutMs); }
+// The next key for a wait: from the front end when it reads the keys (a key
+// typed before the wait began went elsewhere or nowhere), else read here.
+int ConsoleUi::TakeKey(Lock& lock, int timeoutMs) {
+  waiting_ = true;
+  waitKey_ = -1;
+  auto ready = [this] { return waitKey_ >= 0 || st_.stopRequested || done_; };
+  if (timeoutMs < 0) {
+    changed_.wait(lock, ready);
+  } else {
+    changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
+  }
+  waiting_ = false;
+  return waitKey_;
+}
+
+void ConsoleUi::WaitForKey() {
+  if (!CanTypeKeys()) return;
+  Lock lock(mutex_);
+  if (!rawKeys_) {
+    lock.unlock();
+    platform::ReadKey();
+    return;
+  }
+  WaitWhileAsking(lock);
+  TakeKey(lock, -1);
+}
+
+int ConsoleUi::PollKey(int timeoutMs) {
+  Lock lock(mutex_);
+  if (!rawKeys_) {
+    lock.unlock();
+    return platform::PollKey(timeoutMs);
+  }
+  if (!childInput_) return TakeKey(lock, timeoutMs);
+  changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs < 0 ? kTickMs : timeoutMs),
+                    [this] { return !keys_.empty() || st_.stopRequested || done_; });
+  if (keys_.empty()) return -1;
+  int key = keys_.front();
+  keys_.pop_front();
+  return key;
+}
+
+void ConsoleUi::ForwardKeysToCommand(bool on) {
+  Lock lock(mutex_);
+  childInput_ = on;
+  keys_.clear();
+}
 
 void ConsoleUi::MessageBox(std::string_view caption, std::string_view text) {
   std::string line(caption);
   line += ": ";
   line += text;
   line += "\n";
+  Lock lock(mutex_);
   platform::WriteStderr(line);
+}
+
+// ---- The status area -------------------------------------------------------
+
+void ConsoleUi::ShowWindows() {
+  Lock lock(mutex_);
+  if (session_ || st_.options.quiet || !platform::StderrIsTerminal()) return;
+  session_ = true;
+  if (!st_.options.noAbort) status_.enabled[kAbortButton] = true;
+  if (CanTypeKeys()) rawKeys_ = platform::EnterRawKeys();
+  if (HasOutputWindow()) {
+    platform::SaveTerminalTitle();
+    platform::SetTerminalTitle(kOutputTitle);
+  }
+  platform::PinBottomRows(StatusArea::kRows);
+  platform::StartTerminalEvents();
+  nextTick_ = platform::MonotonicMilliseconds();
+  Tick();
+  thread_ = std::thread([this] { Serve(); });
+}
+
+void ConsoleUi::CloseWindows() {
+  Lock lock(mutex_);
+  if (!session_) return;
+  done_ = true;
+  changed_.notify_all();
+  platform::WakeTerminalEvents();
+  lock.unlock();
+  if (thread_.joinable()) thread_.join();
+  lock.lock();
+  session_ = false;
+  platform::StopTerminalEvents();
+  platform::RestoreTerminal();
+  rawKeys_ = false;
+}
+
+void ConsoleUi::Redraw() {
+  platform::DrawBottomRows(status_.Rows(platform::StatusTerminalSize().columns));
+}
+
+// ---- The front-end thread --------------------------------------------------
+
+void ConsoleUi::Serve() {
+  for (;;) {
+    Lock lock(mutex_);
+    if (done_) return;
+    bool readKeys = rawKeys_ || answerKeys_;
+    long long wait = nextTick_ - platform::MonotonicMilliseconds();
+    lock.unlock();
+    platform::TerminalEvent event = platform::WaitTerminalEvent(wait < 0 ? 0 : static_cast<int>(wait), readKeys);
+    lock.lock();
+    if (done_) return;
+    Handle(event);
+  }
+}
+
+void ConsoleUi::Handle(const platform::TerminalEvent& event) {
+  switch (event.kind) {
+    case platform::TerminalEventKind::Timeout:
+      Tick();
+      break;
+    case platform::TerminalEventKind::Resize:
+      platform::RepinBottomRows(StatusArea::kRows);
+      Redraw();
+      break;
+    case platform::TerminalEventKind::Interrupt:
+      Interrupt();
+      break;
+    case platform::TerminalEventKind::Terminate:
+      // The system ends the run: no question, also with NOABORT.
+      ConfirmAbort();
+      break;
+    case platform::TerminalEventKind::Key:
+      HandleKey(event.key);
+      break;
+    case platform::TerminalEventKind::Wake:
+      break;
+  }
+}
+
+void ConsoleUi::Tick() {
+  long long now = platform::MonotonicMilliseconds();
+  if (now < nextTick_) return;
+  nextTick_ = now + kTickMs;
+  // The clock stands still while the question is open.
+  if (asking_) return;
+  clock_.Tick(now);
+  status_.texts[kElapsedTime] = clock_.Text();
+  Redraw();
+}
+
+// A typed key: the answer to the question, the Abort button (Ctrl+C), the
+// end of a key wait, or input for the running command, in that order.
+void ConsoleUi::HandleKey(int key) {
+  if (asking_) {
+    Answer(key);
+    return;
+  }
+  if (key == kCtrlC) {
+    Interrupt();
+    return;
+  }
+  // Enter arrives as CR; a program reading a line expects LF.
+  if (key == '\r') key = '\n';
+  if (waiting_) {
+    waitKey_ = key;
+    waiting_ = false;
+    changed_.notify_all();
+  } else if (childInput_) {
+    keys_.push_back(key);
+    changed_.notify_all();
+  }
+}
+
+void ConsoleUi::Interrupt() {
+  if (st_.options.noAbort || asking_ || aborted_) return;
+  // Without a terminal to answer on, an interrupt aborts at once.
+  if (!platform::StdinIsTerminal()) {
+    ConfirmAbort();
+    return;
+  }
+  Ask();
+}
+
+void ConsoleUi::Ask() {
+  asking_ = true;
+  if (!rawKeys_) answerKeys_ = platform::EnterRawKeys();
+  savedStatus_ = status_.texts[kStatusLine].substr(0, kSavedStatusLimit);
+  status_.texts[kStatusLine] = "User abort";
+  status_.question = kQuestion;
+  Redraw();
+}
+
+void ConsoleUi::Answer(int key) {
+  if (key == 'y' || key == 'Y') {
+    ConfirmAbort();
+  } else if (key == 'n' || key == 'N') {
+    status_.texts[kStatusLine] = savedStatus_;
+    EndQuestion();
+    Redraw();
+  }
+}
+
+void ConsoleUi::EndQuestion() {
+  if (answerKeys_) platform::LeaveRawKeys();
+  answerKeys_ = false;
+  asking_ = false;
+  status_.question.clear();
+  changed_.notify_all();
+}
+
+// The run stops where it stands: the run loop, a running command (ended with
+// its process group) and the synchronisation engine see the stop, the debug
+// log is closed as the run ends, and the process ends with "User abort".
+void ConsoleUi::ConfirmAbort() {
+  if (aborted_) return;
+  EndQuestion();
+  aborted_ = true;
+  status_.texts[kStatusLine] = "Abortion in progress";
+  st_.userAbort = true;
+  st_.stopRequested = true;
+  changed_.notify_all();
+  Redraw();
 }
 
 }  // namespace tav

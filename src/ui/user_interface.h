@@ -15,6 +15,7 @@ enum StatusControl : int {
   kLeftLabel = 103,
   kRightDirectory = 104,
   kRightLabel = 105,
+  kElapsedTime = 106,
   kSyncLabel = 108,
   kLineNumber = 109,
   kProgramFile = 111,
@@ -38,6 +39,14 @@ class UserInterface {
   // and the next typed key within timeoutMs milliseconds (-1 when none).
   virtual bool CanTypeKeys() const = 0;
   virtual int PollKey(int timeoutMs) = 0;
+  // While on, keys typed into the output window are kept for PollKey (a
+  // command is running); while off they are dropped unless a key wait takes
+  // them.
+  virtual void ForwardKeysToCommand(bool) {}
+  // The status display and the output window appear once the options are
+  // read, and go again when the run is over.
+  virtual void ShowWindows() {}
+  virtual void CloseWindows() {}
   // A message box with a stop icon; an unattended run does not wait on it.
   virtual void MessageBox(std::string_view caption, std::string_view text) = 0;
 };

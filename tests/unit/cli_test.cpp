@@ -56,7 +56,7 @@ TEST(CommandLine, HelpAndVersion) {
   test::TempDir dir;
   Result r = RunBinary(dir, "", "--version");
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, "TAV32 1.21\n");
+  EXPECT_EQ(r.out, "TAV32 1.21\n26-APR-98\n");
   r = RunBinary(dir, "", "--help");
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_NE(r.out.find("Usage: tav32"), std::string::npos);

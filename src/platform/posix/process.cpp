@@ -18,6 +18,7 @@ namespace tav::platform {
 namespace {
 
 constexpr int kReadWaitMs = 200;
+constexpr int kTerminateGraceMs = 1000;
 
 void ClosePipeEnd(intptr_t& fd) {
   if (fd >= 0) ::close(static_cast<int>(fd));
@@ -59,7 +60,11 @@ bool StartChild(const std::vector<std::string>& argv, ChildProcess& child, int& 
   sigaddset(&defaults, SIGINT);
   sigaddset(&defaults, SIGPIPE);
   posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+  // The child leads a process group of its own, so that an abort can end it
+  // together with everything it started, and the terminal's interrupt key
+  // reaches the interpreter's question instead of the child.
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
   std::vector<char*> args;
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
@@ -103,10 +108,29 @@ void CloseChildInput(ChildProcess& child) { ClosePipeEnd(child.inputWrite); }
 
 void CloseChildOutput(ChildProcess& child) { ClosePipeEnd(child.outputRead); }
 
+// Whether the child has ended within timeoutMs; it is reaped then.
+bool ChildEndsWithin(ChildProcess& child, int timeoutMs) {
+  constexpr int kStepMs = 20;
+  for (int waited = 0;; waited += kStepMs) {
+    pid_t done = ::waitpid(static_cast<pid_t>(child.id), nullptr, WNOHANG);
+    if (done == static_cast<pid_t>(child.id) || (done < 0 && errno != EINTR)) {
+      child.id = -1;
+      return true;
+    }
+    if (waited >= timeoutMs) return false;
+    ::usleep(kStepMs * 1000);
+  }
+}
+
 void TerminateChild(ChildProcess& child) {
   if (child.id < 0) return;
-  ::kill(static_cast<pid_t>(child.id), SIGKILL);
-  WaitChild(child);
+  pid_t group = static_cast<pid_t>(child.id);
+  // Asked first, so that the command can finish what it writes; forced after
+  // a second. What the command started goes with it.
+  ::kill(-group, SIGTERM);
+  bool ended = ChildEndsWithin(child, kTerminateGraceMs);
+  ::kill(-group, SIGKILL);
+  if (!ended) WaitChild(child);
 }
 
 int WaitChild(ChildProcess& child) {

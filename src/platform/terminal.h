@@ -1,0 +1,78 @@
+// The interactive terminal on standard error: rows pinned at its bottom, its
+// title, colours for the output pane, raw key input and the events (keys,
+// interrupts, resizes, clock ticks) that a terminal front end waits for.
+// Nothing here is written unless the caller has found a terminal.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tav::platform {
+
+bool StderrIsTerminal();
+
+struct TerminalSize {
+  int columns = 80;
+  int rows = 24;
+};
+// The size of the terminal on standard error (80 by 24 when it cannot be had).
+TerminalSize StatusTerminalSize();
+
+// A piece of a pinned row; a dim piece is shown faint (a disabled label).
+struct TerminalSpan {
+  std::string text;
+  bool dim = false;
+};
+using TerminalRow = std::vector<TerminalSpan>;
+
+// Pins count rows at the bottom of the terminal: the lines above scroll on
+// their own, the pinned rows stay. Made room for by scrolling up.
+void PinBottomRows(int count);
+// Pins the rows again after the terminal changed its size.
+void RepinBottomRows(int count);
+// Draws the pinned rows (texts already fitted to the width); the cursor of
+// the scrolling part is left where it was.
+void DrawBottomRows(const std::vector<TerminalRow>& rows);
+// Clears the pinned rows and gives the whole terminal back to scrolling.
+void UnpinBottomRows(int count);
+
+// The terminal's title: kept, replaced, and the kept one brought back.
+void SaveTerminalTitle();
+void SetTerminalTitle(std::string_view title);
+void RestoreTerminalTitle();
+
+// Colours of output pane lines on a terminal.
+enum class TextColour { Normal, Red, Blue };
+// The sequence that starts text of the colour (Normal ends a coloured run).
+std::string_view ColourSequence(TextColour colour);
+
+// Keys from standard input one byte at a time, without echo, without line
+// editing and without the terminal's own interrupt keys (Ctrl+C arrives as
+// byte 3). The modes found are restored by RestoreTerminal, which is also
+// run when the process is ended by a signal that would otherwise leave the
+// terminal raw.
+bool EnterRawKeys();
+void LeaveRawKeys();
+void RestoreTerminal();
+
+// What a terminal front end waits for.
+enum class TerminalEventKind { Timeout, Key, Interrupt, Terminate, Resize, Wake };
+struct TerminalEvent {
+  TerminalEventKind kind = TerminalEventKind::Timeout;
+  int key = -1;
+};
+// Routes the interrupt, termination, hang-up and resize signals into the
+// event queue instead of their flags. Undone by StopTerminalEvents.
+bool StartTerminalEvents();
+void StopTerminalEvents();
+// Waits up to timeoutMs for one event; keys are read from standard input
+// only when readKeys is set.
+TerminalEvent WaitTerminalEvent(int timeoutMs, bool readKeys);
+// Makes a pending WaitTerminalEvent return Wake (from any thread).
+void WakeTerminalEvents();
+
+// A clock in milliseconds that only moves forward.
+long long MonotonicMilliseconds();
+
+}  // namespace tav::platform

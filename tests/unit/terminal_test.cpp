@@ -1,0 +1,273 @@
+// The built binary on a pseudo-terminal: the status area pinned to the
+// bottom rows, keys for Pause and for a running command, the abort question,
+// the signals, and the terminal left as it was found.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+#include "test_support.h"
+
+namespace tav {
+namespace {
+
+constexpr int kWaitMs = 15000;
+
+// The binary running on the slave side of a pseudo-terminal of 24 rows and
+// 80 columns; the test reads the master side and types into it.
+class PtyRun {
+ public:
+  PtyRun(const test::TempDir& dir, const std::vector<std::string>& args, const std::string& stdoutFile = "") {
+    winsize ws{24, 80, 0, 0};
+    EXPECT_EQ(::openpty(&master_, &slave_, nullptr, nullptr, &ws), 0);
+    EXPECT_EQ(::tcgetattr(slave_, &before_), 0);
+    pid_ = ::fork();
+    if (pid_ == 0) RunChild(dir, args, stdoutFile);
+    ::fcntl(master_, F_SETFL, O_NONBLOCK);
+  }
+  ~PtyRun() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    ::close(master_);
+    ::close(slave_);
+  }
+
+  void Type(const std::string& keys) { ASSERT_EQ(::write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size())); }
+  size_t Mark() {
+    Drain(0);
+    return seen_.size();
+  }
+  // Whether needle shows up in what the terminal received from offset from.
+  bool Expect(const std::string& needle, size_t from = 0, int timeoutMs = kWaitMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+      if (seen_.find(needle, from) != std::string::npos) return true;
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      Drain(50);
+    }
+  }
+  // The exit code, reading on so that the binary never blocks on output.
+  int Finish(int timeoutMs = kWaitMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    int status = 0;
+    while (::waitpid(pid_, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) return -1;
+      Drain(50);
+    }
+    pid_ = -1;
+    Drain(100);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  void Signal(int signo) { ::kill(pid_, signo); }
+  void Resize(unsigned short rows) {
+    winsize ws{rows, 80, 0, 0};
+    ::ioctl(master_, TIOCSWINSZ, &ws);
+  }
+  // Whether the terminal's modes are those it had before the run.
+  bool ModesRestored() const {
+    termios after{};
+    ::tcgetattr(slave_, &after);
+    return after.c_iflag == before_.c_iflag && after.c_oflag == before_.c_oflag &&
+           after.c_lflag == before_.c_lflag && after.c_cflag == before_.c_cflag &&
+           std::memcmp(after.c_cc, before_.c_cc, sizeof after.c_cc) == 0;
+  }
+  const std::string& seen() const { return seen_; }
+
+ private:
+  [[noreturn]] void RunChild(const test::TempDir& dir, const std::vector<std::string>& args,
+                             const std::string& stdoutFile) {
+    ::setsid();
+    ::ioctl(slave_, TIOCSCTTY, 0);
+    ::dup2(slave_, 0);
+    ::dup2(slave_, 1);
+    ::dup2(slave_, 2);
+    if (!stdoutFile.empty()) {
+      int fd = ::open(stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(fd, 1);
+    }
+    ::close(master_);
+    ::close(slave_);
+    if (::chdir(dir.path().c_str()) != 0) ::_exit(126);
+    ::setenv("WINDIR", dir.path().c_str(), 1);
+    ::unsetenv("NO_COLOR");
+    std::vector<char*> argv{const_cast<char*>(TAV32_BINARY)};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    ::execv(TAV32_BINARY, argv.data());
+    ::_exit(127);
+  }
+  void Drain(int waitMs) {
+    pollfd fd{master_, POLLIN, 0};
+    if (::poll(&fd, 1, waitMs) <= 0) return;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(master_, buffer, sizeof buffer)) > 0;) seen_.append(buffer, static_cast<size_t>(n));
+  }
+
+  int master_ = -1, slave_ = -1;
+  pid_t pid_ = -1;
+  termios before_{};
+  std::string seen_;
+};
+
+// The row of a 24-row terminal at which the status area's last row is drawn.
+const std::string kLastRow = "\x1b[24;1H\x1b[2KTime elapsed: ";
+
+TEST(Terminal, StatusAreaAtTheBottomShowsTheRunAndTicks) {
+  test::TempDir dir;
+  test::WriteFile(dir.file("p.tav"), "Echo hello\nPause\nEcho done\n");
+  PtyRun run(dir, {"p.tav", "-OUTPUT"});
+  ASSERT_TRUE(run.Expect("Current Status: Processing command Pause.")) << run.seen();
+  ASSERT_TRUE(run.Expect(kLastRow + "00:00:00  Line: 2  Program File: p.tav")) << run.seen();
+  // The clock ticks while the Pause waits; the title is the output window's.
+  ASSERT_TRUE(run.Expect(kLastRow + "00:00:01  Line: 2")) << run.seen();
+  EXPECT_NE(run.seen().find("\x1b]2;TAV32 Output Window\x07"), std::string::npos);
+  // Only the rows above the status area scroll.
+  EXPECT_NE(run.seen().find("\x1b[1;20r"), std::string::npos);
+  size_t mark = run.Mark();
+  run.Type("x");
+  EXPECT_EQ(run.Finish(), 0);
+  EXPECT_TRUE(run.Expect("done", mark, 0));
+  // The key ended the wait and was not shown.
+  EXPECT_EQ(run.seen().find('x', mark), std::string::npos);
+  EXPECT_TRUE(run.ModesRestored());
+  // The scroll region and the title are given back.
+  size_t end = run.seen().rfind("\x1b[r");
+  EXPECT_NE(end, std::string::npos);
+  EXPECT_GT(end, run.seen().rfind("\x1b[1;20r"));
+  EXPECT_NE(run.seen().rfind("\x1b[23;0t"), std::string::npos);
+}
+
+TEST(Terminal, TypedKeysReachTheRunningCommandWithoutEcho) {
+  test::TempDir dir;
+  // Keys typed before a command runs go nowhere, so the test types only once
+  // each command has said it is ready (in capitals: the title shows the
+  // command line itself).
+  test::WriteFile(dir.file("p.tav"),
+                  "Shell echo ready | tr a-z A-Z; read line; echo \"got:$line.\"\n"
+                  "Shell echo set | tr a-z A-Z; head -n 1\n");
+  PtyRun run(dir, {"p.tav", "-OUTPUT"});
+  ASSERT_TRUE(run.Expect("READY")) << run.seen();
+  size_t mark = run.Mark();
+  run.Type("abc\r");
+  ASSERT_TRUE(run.Expect("got:abc.", mark)) << run.seen();
+  // Nothing is echoed: the letters arrive only in the command's own output.
+  EXPECT_EQ(run.seen().find("abc", mark), run.seen().find("got:abc.", mark) + 4);
+  ASSERT_TRUE(run.Expect("SET\r\n")) << run.seen();
+  run.Type("second line\r");
+  ASSERT_TRUE(run.Expect("second line\r\n")) << run.seen();
+  EXPECT_EQ(run.Finish(), 0);
+  EXPECT_TRUE(run.ModesRestored());
+}
+
+TEST(Terminal, CtrlCAnsweredNoResumesAndYesAbortsWith17) {
+  test::TempDir dir;
+  test::WriteFile(dir.file("p.tav"), "Shell echo started | tr a-z A-Z; sleep 30; echo late > late.txt\nEcho after\n");
+  PtyRun run(dir, {"p.tav", "-OUTPUT", "-LOG", "run.log"});
+  ASSERT_TRUE(run.Expect("STARTED")) << run.seen();
+  size_t mark = run.Mark();
+  run.Type("\x03");
+  ASSERT_TRUE(run.Expect("Current Status: User abort", mark)) << run.seen();
+  ASSERT_TRUE(run.Expect("Are you sure you want to abort?", mark)) << run.seen();
+  mark = run.Mark();
+  run.Type("n");
+  ASSERT_TRUE(run.Expect("Current Status: Processing SHELL command.", mark)) << run.seen();
+  mark = run.Mark();
+  run.Type("\x03");
+  ASSERT_TRUE(run.Expect("Are you sure you want to abort?", mark)) << run.seen();
+  run.Type("y");
+  EXPECT_EQ(run.Finish(5000), 17);
+  EXPECT_NE(run.seen().find("Abortion in progress", mark), std::string::npos);
+  EXPECT_EQ(run.seen().find("after", mark), std::string::npos);
+  EXPECT_TRUE(run.ModesRestored());
+  // The command went with the run.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(std::ifstream(dir.file("late.txt")).good());
+}
+
+TEST(Terminal, InterruptWithoutOutputWindowAsksToo) {
+  test::TempDir dir;
+  test::WriteFile(dir.file("p.tav"), "Shell touch started; sleep 30\n");
+  PtyRun run(dir, {"p.tav", "-LOG", "run.log"});
+  ASSERT_TRUE(run.Expect("Current Status: Processing SHELL command.")) << run.seen();
+  for (int i = 0; i < 100 && !std::ifstream(dir.file("started")).good(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  // The terminal turns Ctrl+C into an interrupt signal here.
+  run.Type("\x03");
+  ASSERT_TRUE(run.Expect("Are you sure you want to abort?")) << run.seen();
+  size_t mark = run.Mark();
+  run.Type("n");
+  ASSERT_TRUE(run.Expect("Current Status: Processing SHELL command.", mark)) << run.seen();
+  // Back in the modes it had, the terminal's interrupt key works again.
+  run.Type("\x03");
+  ASSERT_TRUE(run.Expect("Are you sure you want to abort?", mark)) << run.seen();
+  run.Type("Y");
+  EXPECT_EQ(run.Finish(5000), 17);
+  EXPECT_TRUE(run.ModesRestored());
+}
+
+TEST(Terminal, NoAbortIgnoresCtrlCButTerminationStillEndsTheRun) {
+  test::TempDir dir;
+  test::WriteFile(dir.file("p.tav"), "Pause\nShell sleep 30\n");
+  PtyRun run(dir, {"p.tav", "-OUTPUT", "-NOABORT"});
+  ASSERT_TRUE(run.Expect("Current Status: Processing command Pause.")) << run.seen();
+  run.Type("\x03");
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  run.Type("k");
+  ASSERT_TRUE(run.Expect("Processing SHELL command.")) << run.seen();
+  EXPECT_EQ(run.seen().find("Are you sure"), std::string::npos);
+  run.Signal(SIGTERM);
+  EXPECT_EQ(run.Finish(5000), 17);
+  EXPECT_EQ(run.seen().find("Are you sure"), std::string::npos);
+  EXPECT_TRUE(run.ModesRestored());
+}
+
+TEST(Terminal, ResizeRedrawsTheStatusAreaAtTheNewBottom) {
+  test::TempDir dir;
+  test::WriteFile(dir.file("p.tav"), "Pause\n");
+  PtyRun run(dir, {"p.tav", "-OUTPUT"});
+  ASSERT_TRUE(run.Expect(kLastRow)) << run.seen();
+  size_t mark = run.Mark();
+  run.Resize(30);
+  ASSERT_TRUE(run.Expect("\x1b[1;26r", mark)) << run.seen();
+  ASSERT_TRUE(run.Expect("\x1b[30;1H\x1b[2KTime elapsed: ", mark)) << run.seen();
+  run.Type(" ");
+  EXPECT_EQ(run.Finish(), 0);
+}
+
+TEST(Terminal, PipedOutputAndQuietRunsGetNoEscapeSequences) {
+  test::TempDir dir;
+  test::WriteFile(dir.file("p.tav"), "Echo hello\nno-such-command-here\n");
+  {
+    PtyRun run(dir, {"p.tav", "-OUTPUT"}, dir.file("out.txt"));
+    EXPECT_EQ(run.Finish(), 3);
+    // The status area is on the terminal, the messages in the file.
+    EXPECT_NE(run.seen().find("Current Status: "), std::string::npos);
+    std::string out = test::ReadFile(dir.file("out.txt"));
+    EXPECT_NE(out.find("hello\n"), std::string::npos);
+    EXPECT_NE(out.find("CreateProcess failed!"), std::string::npos);
+    EXPECT_EQ(out.find('\x1b'), std::string::npos);
+  }
+  {
+    PtyRun run(dir, {"p.tav", "-OUTPUT", "-QUIET"});
+    EXPECT_EQ(run.Finish(), 3);
+    EXPECT_EQ(run.seen().find('\x1b'), std::string::npos);
+    EXPECT_TRUE(run.ModesRestored());
+  }
+}
+
+}  // namespace
+}  // namespace tav
