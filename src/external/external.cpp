@@ -61,6 +61,16 @@ bool CaptureOutput(InterpreterState& st, platform::ChildProcess& child) {
   }
 }
 
+// Waits for the child to end; false when a stop is requested first (a child
+// that closed its output may run on long after).
+bool AwaitExit(InterpreterState& st, platform::ChildProcess& child, int& exitCode) {
+  constexpr int kStepMs = 200;
+  while (!platform::WaitChildFor(child, kStepMs, exitCode)) {
+    if (st.stopRequested) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool RunExternalArgs(InterpreterState& st, const std::vector<std::string>& argv) {
@@ -81,8 +91,8 @@ bool RunExternalArgs(InterpreterState& st, const std::vector<std::string>& argv)
     forwarder.Stop();
     platform::CloseChildInput(child);
     platform::CloseChildOutput(child);
-    if (!stopped) exitCode = platform::WaitChild(child);
-    else platform::TerminateChild(child);
+    if (!stopped) stopped = !AwaitExit(st, child, exitCode);
+    if (stopped) platform::TerminateChild(child);
   }
   // A user abort ends the run here: the child is gone and nothing is reported.
   if (stopped && st.userAbort) return false;

@@ -31,6 +31,9 @@ void CloseChildOutput(ChildProcess& child);
 // Waits for the child to end; its exit code, or 128 + the signal number for a
 // child ended by a signal; -1 when the wait failed.
 int WaitChild(ChildProcess& child);
+// Waits up to timeoutMs for the child to end: true, with the exit code as
+// WaitChild gives it, once it has ended and is reaped.
+bool WaitChildFor(ChildProcess& child, int timeoutMs, int& exitCode);
 // Ends a child that is still running (as an abort does) with its whole
 // process group: asked to end, then forced after a second; reaps it.
 void TerminateChild(ChildProcess& child);

@@ -51,7 +51,8 @@ std::string_view ColourSequence(TextColour colour);
 // editing and without the terminal's own interrupt keys (Ctrl+C arrives as
 // byte 3). The modes found are restored by RestoreTerminal, which is also
 // run when the process is ended by a signal that would otherwise leave the
-// terminal raw.
+// terminal raw. False when standard input is no terminal or the process
+// runs in the background of a shell.
 bool EnterRawKeys();
 void LeaveRawKeys();
 void RestoreTerminal();

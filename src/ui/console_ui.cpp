@@ -242,17 +242,19 @@ void ConsoleUi::HandleKey(int key) {
 
 void ConsoleUi::Interrupt() {
   if (st_.options.noAbort || asking_ || aborted_) return;
-  // Without a terminal to answer on, an interrupt aborts at once.
-  if (!platform::StdinIsTerminal()) {
-    ConfirmAbort();
-    return;
-  }
   Ask();
 }
 
 void ConsoleUi::Ask() {
+  if (!rawKeys_) {
+    answerKeys_ = platform::EnterRawKeys();
+    // Without a terminal to answer on, an interrupt aborts at once.
+    if (!answerKeys_) {
+      ConfirmAbort();
+      return;
+    }
+  }
   asking_ = true;
-  if (!rawKeys_) answerKeys_ = platform::EnterRawKeys();
   savedStatus_ = status_.texts[kStatusLine].substr(0, kSavedStatusLimit);
   status_.texts[kStatusLine] = "User abort";
   status_.question = kQuestion;

@@ -108,17 +108,36 @@ void CloseChildInput(ChildProcess& child) { ClosePipeEnd(child.inputWrite); }
 
 void CloseChildOutput(ChildProcess& child) { ClosePipeEnd(child.outputRead); }
 
-// Whether the child has ended within timeoutMs; it is reaped then.
-bool ChildEndsWithin(ChildProcess& child, int timeoutMs) {
-  constexpr int kStepMs = 20;
-  for (int waited = 0;; waited += kStepMs) {
-    pid_t done = ::waitpid(static_cast<pid_t>(child.id), nullptr, WNOHANG);
+namespace {
+
+int ExitCodeOf(int status) {
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return -1;
+}
+
+}  // namespace
+
+bool WaitChildFor(ChildProcess& child, int timeoutMs, int& exitCode) {
+  // Short steps first: a child whose output has just ended is usually about
+  // to be reaped.
+  constexpr int kFirstStepsMs = 20;
+  if (child.id < 0) {
+    exitCode = -1;
+    return true;
+  }
+  for (int waited = 0;;) {
+    int status = 0;
+    pid_t done = ::waitpid(static_cast<pid_t>(child.id), &status, WNOHANG);
     if (done == static_cast<pid_t>(child.id) || (done < 0 && errno != EINTR)) {
       child.id = -1;
+      exitCode = done < 0 ? -1 : ExitCodeOf(status);
       return true;
     }
     if (waited >= timeoutMs) return false;
-    ::usleep(kStepMs * 1000);
+    int step = waited < kFirstStepsMs ? 1 : 20;
+    ::usleep(static_cast<useconds_t>(step) * 1000);
+    waited += step;
   }
 }
 
@@ -128,7 +147,8 @@ void TerminateChild(ChildProcess& child) {
   // Asked first, so that the command can finish what it writes; forced after
   // a second. What the command started goes with it.
   ::kill(-group, SIGTERM);
-  bool ended = ChildEndsWithin(child, kTerminateGraceMs);
+  int exitCode = 0;
+  bool ended = WaitChildFor(child, kTerminateGraceMs, exitCode);
   ::kill(-group, SIGKILL);
   if (!ended) WaitChild(child);
 }
@@ -140,9 +160,7 @@ int WaitChild(ChildProcess& child) {
     if (errno != EINTR) return -1;
   }
   child.id = -1;
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return -1;
+  return ExitCodeOf(status);
 }
 
 std::optional<std::string> GetEnvironment(const std::string& name) {

@@ -66,7 +66,9 @@ void CatchFatalSignals() {
 }
 
 bool SetKeyModes() {
-  if (::isatty(kKeyFd) != 1) return false;
+  // A run in the background of a shell leaves the terminal's modes alone
+  // (changing them would stop the process).
+  if (::isatty(kKeyFd) != 1 || ::tcgetpgrp(kKeyFd) != ::getpgrp()) return false;
   if (!gModesChanged) {
     if (::tcgetattr(kKeyFd, &gSavedModes) != 0) return false;
   }
