@@ -11,6 +11,9 @@ namespace tav {
 namespace {
 
 constexpr int kTickMs = 1000;
+// The status area is drawn at most this often for the interpreter's changes,
+// so that a fast run does not flood the terminal.
+constexpr int kRedrawMs = 50;
 constexpr size_t kSavedStatusLimit = 100;
 constexpr int kCtrlC = 3;
 constexpr const char* kOutputTitle = "TAV32 Output Window";
@@ -39,14 +42,14 @@ void ConsoleUi::SetControlText(int control, std::string_view text) {
   // Once an abort is confirmed the status line keeps saying so.
   if (aborted_ && control == kStatusLine) return;
   status_.texts[control] = std::string(text);
-  if (session_) Redraw();
+  RedrawSoon();
 }
 
 void ConsoleUi::EnableControl(int control, bool enable) {
   Lock lock(mutex_);
   WaitWhileAsking(lock);
   status_.enabled[control] = enable;
-  if (session_) Redraw();
+  RedrawSoon();
 }
 
 std::string ConsoleUi::ControlText(int control) const {
@@ -163,7 +166,20 @@ void ConsoleUi::CloseWindows() {
 }
 
 void ConsoleUi::Redraw() {
+  lastDraw_ = platform::MonotonicMilliseconds();
+  dirty_ = false;
   platform::DrawBottomRows(status_.Rows(platform::StatusTerminalSize().columns));
+}
+
+// Draws now, or has the front end draw once the interval has passed.
+void ConsoleUi::RedrawSoon() {
+  if (!session_) return;
+  if (platform::MonotonicMilliseconds() - lastDraw_ >= kRedrawMs) {
+    Redraw();
+  } else if (!dirty_) {
+    dirty_ = true;
+    platform::WakeTerminalEvents();
+  }
 }
 
 // ---- The front-end thread --------------------------------------------------
@@ -173,12 +189,14 @@ void ConsoleUi::Serve() {
     Lock lock(mutex_);
     if (done_) return;
     bool readKeys = rawKeys_ || answerKeys_;
-    long long wait = nextTick_ - platform::MonotonicMilliseconds();
+    long long until = dirty_ && lastDraw_ + kRedrawMs < nextTick_ ? lastDraw_ + kRedrawMs : nextTick_;
+    long long wait = until - platform::MonotonicMilliseconds();
     lock.unlock();
     platform::TerminalEvent event = platform::WaitTerminalEvent(wait < 0 ? 0 : static_cast<int>(wait), readKeys);
     lock.lock();
     if (done_) return;
     Handle(event);
+    if (dirty_ && platform::MonotonicMilliseconds() - lastDraw_ >= kRedrawMs) Redraw();
   }
 }
 

@@ -48,6 +48,7 @@ class ConsoleUi : public UserInterface {
   void WaitWhileAsking(Lock& lock);
   int TakeKey(Lock& lock, int timeoutMs);
   void Redraw();
+  void RedrawSoon();
   // The front-end thread and what it handles.
   void Serve();
   void Handle(const platform::TerminalEvent& event);
@@ -77,6 +78,8 @@ class ConsoleUi : public UserInterface {
   std::deque<int> keys_;
   std::string savedStatus_;
   long long nextTick_ = 0;
+  long long lastDraw_ = 0;
+  bool dirty_ = false;
   bool done_ = false;
   std::thread thread_;
 };
