@@ -175,7 +175,7 @@ TEST(Terminal, TypedKeysReachTheRunningCommandWithoutEcho) {
 TEST(Terminal, CtrlCAnsweredNoResumesAndYesAbortsWith17) {
   test::TempDir dir;
   test::WriteFile(dir.file("p.tav"), "Shell echo started | tr a-z A-Z; sleep 30; echo late > late.txt\nEcho after\n");
-  PtyRun run(dir, {"p.tav", "-OUTPUT", "-LOG", "run.log"});
+  PtyRun run(dir, {"p.tav", "-OUTPUT", "-LOG", "run.log", "-DEBUG"});
   ASSERT_TRUE(run.Expect("STARTED")) << run.seen();
   size_t mark = run.Mark();
   run.Type("\x03");
@@ -192,9 +192,25 @@ TEST(Terminal, CtrlCAnsweredNoResumesAndYesAbortsWith17) {
   EXPECT_NE(run.seen().find("Abortion in progress", mark), std::string::npos);
   EXPECT_EQ(run.seen().find("after", mark), std::string::npos);
   EXPECT_TRUE(run.ModesRestored());
-  // The command went with the run.
+  // The command went with the run; the debug log was closed complete, with
+  // no failure of the statement the abort cut short.
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_FALSE(std::ifstream(dir.file("late.txt")).good());
+  EXPECT_EQ(test::ReadFile(dir.file("DEBUGLOG.TAV")),
+            "p.tav - Line 1\r\nProcessing command \"Shell echo started | tr a-z A-Z; sleep 30; echo late > "
+            "late.txt\".\r\n");
+}
+
+TEST(Terminal, ASignalThatEndsTheProcessStillRestoresTheTerminal) {
+  test::TempDir dir;
+  test::WriteFile(dir.file("p.tav"), "Pause\n");
+  PtyRun run(dir, {"p.tav", "-OUTPUT"});
+  ASSERT_TRUE(run.Expect(kLastRow)) << run.seen();
+  size_t mark = run.Mark();
+  run.Signal(SIGQUIT);
+  EXPECT_EQ(run.Finish(), 128 + SIGQUIT);
+  EXPECT_TRUE(run.ModesRestored());
+  EXPECT_TRUE(run.Expect("\x1b[r", mark, 0)) << run.seen();
 }
 
 TEST(Terminal, InterruptWithoutOutputWindowAsksToo) {
