@@ -137,7 +137,6 @@ void ConsoleUi::ShowWindows() {
   Lock lock(mutex_);
   if (session_ || st_.options.quiet || !platform::StderrIsTerminal()) return;
   session_ = true;
-  if (!st_.options.noAbort) status_.enabled[kAbortButton] = true;
   if (CanTypeKeys()) rawKeys_ = platform::EnterRawKeys();
   if (HasOutputWindow()) {
     platform::SaveTerminalTitle();

@@ -130,7 +130,8 @@ TEST(Terminal, StatusAreaAtTheBottomShowsTheRunAndTicks) {
   test::WriteFile(dir.file("p.tav"), "Echo hello\nPause\nEcho done\n");
   PtyRun run(dir, {"p.tav", "-OUTPUT"});
   ASSERT_TRUE(run.Expect("Current Status: Processing command Pause.")) << run.seen();
-  ASSERT_TRUE(run.Expect(kLastRow + "00:00:00  Line: 2  Program File: p.tav")) << run.seen();
+  // The Abort key is offered (not faint) once the run has started.
+  ASSERT_TRUE(run.Expect(kLastRow + "00:00:00  Line: 2  Program File: p.tav  Abort: Ctrl+C")) << run.seen();
   // The clock ticks while the Pause waits; the title is the output window's.
   ASSERT_TRUE(run.Expect(kLastRow + "00:00:01  Line: 2")) << run.seen();
   EXPECT_NE(run.seen().find("\x1b]2;TAV32 Output Window\x07"), std::string::npos);
@@ -240,6 +241,7 @@ TEST(Terminal, NoAbortIgnoresCtrlCButTerminationStillEndsTheRun) {
   test::WriteFile(dir.file("p.tav"), "Pause\nShell sleep 30\n");
   PtyRun run(dir, {"p.tav", "-OUTPUT", "-NOABORT"});
   ASSERT_TRUE(run.Expect("Current Status: Processing command Pause.")) << run.seen();
+  EXPECT_TRUE(run.Expect("Line: 1  Program File: p.tav  \x1b[2mAbort: Ctrl+C\x1b[22m")) << run.seen();
   run.Type("\x03");
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   run.Type("k");
