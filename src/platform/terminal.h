@@ -58,12 +58,16 @@ void LeaveRawKeys();
 void RestoreTerminal();
 
 // What a terminal front end waits for.
-enum class TerminalEventKind { Timeout, Key, Interrupt, Terminate, Resize, Wake };
+// Suspend is the terminal's stop key (Ctrl+Z) or a stop request: the front
+// end gives the terminal back, then calls StopUntilContinued.
+enum class TerminalEventKind { Timeout, Key, Interrupt, Terminate, Resize, Suspend, Wake };
 struct TerminalEvent {
   TerminalEventKind kind = TerminalEventKind::Timeout;
   int key = -1;
 };
-// Routes the interrupt, termination, hang-up and resize signals into the
+// Stops the whole process until it is continued (by the shell's fg or bg).
+void StopUntilContinued();
+// Routes the interrupt, termination, hang-up, resize and stop signals into the
 // event queue instead of their flags. Undone by StopTerminalEvents.
 bool StartTerminalEvents();
 void StopTerminalEvents();

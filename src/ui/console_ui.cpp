@@ -1,6 +1,7 @@
 #include "ui/console_ui.h"
 
 #include <chrono>
+#include <utility>
 
 #include "core/messages.h"
 #include "platform/console.h"
@@ -63,7 +64,8 @@ bool ConsoleUi::HasOutputWindow() const { return st_.options.output && !st_.opti
 void ConsoleUi::SetOutputTitle(std::string_view title) {
   Lock lock(mutex_);
   WaitWhileAsking(lock);
-  if (session_ && HasOutputWindow()) platform::SetTerminalTitle(CleanForTerminal(title));
+  title_ = CleanForTerminal(title);
+  if (session_ && HasOutputWindow()) platform::SetTerminalTitle(title_);
 }
 
 void ConsoleUi::ShowOutput(std::string text) {
@@ -137,12 +139,8 @@ void ConsoleUi::ShowWindows() {
   Lock lock(mutex_);
   if (session_ || st_.options.quiet || !platform::StderrIsTerminal()) return;
   session_ = true;
-  if (CanTypeKeys()) rawKeys_ = platform::EnterRawKeys();
-  if (HasOutputWindow()) {
-    platform::SaveTerminalTitle();
-    platform::SetTerminalTitle(kOutputTitle);
-  }
-  platform::PinBottomRows(StatusArea::kRows);
+  title_ = kOutputTitle;
+  TakeTerminal(CanTypeKeys());
   platform::StartTerminalEvents();
   nextTick_ = platform::MonotonicMilliseconds();
   Tick();
@@ -162,6 +160,28 @@ void ConsoleUi::CloseWindows() {
   platform::StopTerminalEvents();
   platform::RestoreTerminal();
   rawKeys_ = false;
+}
+
+void ConsoleUi::TakeTerminal(bool rawKeys) {
+  if (rawKeys) rawKeys_ = platform::EnterRawKeys();
+  if (HasOutputWindow()) {
+    platform::SaveTerminalTitle();
+    platform::SetTerminalTitle(title_);
+  }
+  platform::PinBottomRows(StatusArea::kRows);
+}
+
+// The terminal's stop key (in cooked mode) or a stop request from outside:
+// the shell gets its terminal back as it was while the run is stopped, and
+// the status area returns when the run is continued.
+void ConsoleUi::Suspend() {
+  bool rawKeys = rawKeys_, answerKeys = answerKeys_;
+  platform::RestoreTerminal();
+  rawKeys_ = answerKeys_ = false;
+  platform::StopUntilContinued();
+  TakeTerminal(rawKeys || answerKeys);
+  if (answerKeys) answerKeys_ = std::exchange(rawKeys_, false);
+  Redraw();
 }
 
 void ConsoleUi::Redraw() {
@@ -217,6 +237,9 @@ void ConsoleUi::Handle(const platform::TerminalEvent& event) {
       break;
     case platform::TerminalEventKind::Key:
       HandleKey(event.key);
+      break;
+    case platform::TerminalEventKind::Suspend:
+      Suspend();
       break;
     case platform::TerminalEventKind::Wake:
       break;

@@ -47,6 +47,8 @@ class ConsoleUi : public UserInterface {
   // Holds the interpreter while the abort question is open.
   void WaitWhileAsking(Lock& lock);
   int TakeKey(Lock& lock, int timeoutMs);
+  void TakeTerminal(bool rawKeys);
+  void Suspend();
   void Redraw();
   void RedrawSoon();
   // The front-end thread and what it handles.
@@ -77,6 +79,7 @@ class ConsoleUi : public UserInterface {
   bool childInput_ = false;
   std::deque<int> keys_;
   std::string savedStatus_;
+  std::string title_;
   long long nextTick_ = 0;
   long long lastDraw_ = 0;
   bool dirty_ = false;

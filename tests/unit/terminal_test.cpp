@@ -253,6 +253,27 @@ TEST(Terminal, NoAbortIgnoresCtrlCButTerminationStillEndsTheRun) {
   EXPECT_TRUE(run.ModesRestored());
 }
 
+TEST(Terminal, AStoppedRunGivesTheTerminalBackUntilItIsContinued) {
+  test::TempDir dir;
+  test::WriteFile(dir.file("p.tav"), "Pause\nEcho done\n");
+  PtyRun run(dir, {"p.tav", "-OUTPUT"});
+  ASSERT_TRUE(run.Expect("Current Status: Processing command Pause.")) << run.seen();
+  EXPECT_FALSE(run.ModesRestored());
+  size_t mark = run.Mark();
+  run.Signal(SIGTSTP);
+  ASSERT_TRUE(run.Expect("\x1b[r", mark)) << run.seen();
+  for (int i = 0; i < 100 && !run.ModesRestored(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_TRUE(run.ModesRestored());
+  mark = run.Mark();
+  run.Signal(SIGCONT);
+  ASSERT_TRUE(run.Expect("\x1b[1;20r", mark)) << run.seen();
+  ASSERT_TRUE(run.Expect("Current Status: Processing command Pause.", mark)) << run.seen();
+  // Keys are raw again: one key ends the wait.
+  run.Type("k");
+  EXPECT_EQ(run.Finish(), 0);
+  EXPECT_TRUE(run.ModesRestored());
+}
+
 TEST(Terminal, ResizeRedrawsTheStatusAreaAtTheNewBottom) {
   test::TempDir dir;
   test::WriteFile(dir.file("p.tav"), "Pause\n");

@@ -86,7 +86,7 @@ bool SetKeyModes() {
 // The self-pipe that carries signals to the waiting front end.
 int gEventRead = -1;
 std::atomic<int> gEventWrite{-1};
-struct sigaction gOldInt {}, gOldTerm {}, gOldHup {}, gOldWinch {};
+struct sigaction gOldInt {}, gOldTerm {}, gOldHup {}, gOldWinch {}, gOldStop {};
 
 void OnEventSignal(int signo) {
   int saved = errno;
@@ -115,6 +115,8 @@ TerminalEvent FromSignalByte(char c) {
       return {TerminalEventKind::Terminate, -1};
     case SIGWINCH:
       return {TerminalEventKind::Resize, -1};
+    case SIGTSTP:
+      return {TerminalEventKind::Suspend, -1};
     default:
       return {TerminalEventKind::Wake, -1};
   }
@@ -225,6 +227,7 @@ bool StartTerminalEvents() {
   Route(SIGTERM, &gOldTerm);
   Route(SIGHUP, &gOldHup);
   Route(SIGWINCH, &gOldWinch);
+  Route(SIGTSTP, &gOldStop);
   return true;
 }
 
@@ -234,6 +237,7 @@ void StopTerminalEvents() {
   ::sigaction(SIGTERM, &gOldTerm, nullptr);
   ::sigaction(SIGHUP, &gOldHup, nullptr);
   ::sigaction(SIGWINCH, &gOldWinch, nullptr);
+  ::sigaction(SIGTSTP, &gOldStop, nullptr);
   int write = gEventWrite.exchange(-1);
   ::close(write);
   ::close(gEventRead);
@@ -257,6 +261,8 @@ TerminalEvent WaitTerminalEvent(int timeoutMs, bool readKeys) {
   }
   return {};
 }
+
+void StopUntilContinued() { ::raise(SIGSTOP); }
 
 void WakeTerminalEvents() {
   int fd = gEventWrite.load();
