@@ -40,14 +40,60 @@ std::string CleanForTerminal(std::string_view text) {
   return out;
 }
 
+namespace {
+
+// The length of the UTF-8 sequence at i and its code point; a byte that
+// starts no valid sequence stands for itself (the terminal shows one
+// replacement character for it).
+size_t NextCodePoint(std::string_view text, size_t i, char32_t& codePoint) {
+  auto byte = static_cast<unsigned char>(text[i]);
+  size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+  codePoint = byte;
+  if (length == 1 || i + length > text.size()) return 1;
+  codePoint = byte & (0x7F >> length);
+  for (size_t k = 1; k < length; ++k) {
+    auto next = static_cast<unsigned char>(text[i + k]);
+    if ((next & 0xC0) != 0x80) {
+      codePoint = byte;
+      return 1;
+    }
+    codePoint = (codePoint << 6) | (next & 0x3F);
+  }
+  return length;
+}
+
+// Columns a character takes: none for combining marks and zero-width
+// characters, two for East Asian wide and full-width characters and emoji.
+int ColumnsOf(char32_t c) {
+  if ((c >= 0x0300 && c <= 0x036F) || (c >= 0x200B && c <= 0x200F) || (c >= 0xFE00 && c <= 0xFE0F)) return 0;
+  bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF && c != 0x303F) ||
+              (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+              (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1F64F) ||
+              (c >= 0x1F900 && c <= 0x1F9FF) || (c >= 0x20000 && c <= 0x3FFFD);
+  return wide ? 2 : 1;
+}
+
+}  // namespace
+
+int TextWidth(std::string_view text) {
+  int width = 0;
+  for (size_t i = 0; i < text.size();) {
+    char32_t c = 0;
+    i += NextCodePoint(text, i, c);
+    width += ColumnsOf(c);
+  }
+  return width;
+}
+
 std::string CutToWidth(std::string_view text, int columns) {
   int used = 0;
   size_t i = 0;
-  for (; i < text.size(); ++i) {
-    bool continuation = (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
-    if (continuation) continue;
-    if (used == columns) break;
-    ++used;
+  while (i < text.size()) {
+    char32_t c = 0;
+    size_t length = NextCodePoint(text, i, c);
+    if (used + ColumnsOf(c) > columns) break;
+    used += ColumnsOf(c);
+    i += length;
   }
   return std::string(text.substr(0, i));
 }
@@ -76,9 +122,7 @@ platform::TerminalRow FitRow(platform::TerminalRow row, int columns) {
   platform::TerminalRow fitted;
   for (platform::TerminalSpan& span : row) {
     span.text = CutToWidth(span.text, left);
-    size_t width = 0;
-    for (char c : span.text) width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    left -= static_cast<int>(width);
+    left -= TextWidth(span.text);
     if (!span.text.empty()) fitted.push_back(std::move(span));
   }
   return fitted;

@@ -29,8 +29,9 @@ class ElapsedClock {
 // A text made safe for one terminal row: control characters (escape
 // sequences among them) are dropped, tabs become blanks.
 std::string CleanForTerminal(std::string_view text);
-// The text cut to at most columns characters (a UTF-8 sequence counts once
-// and is never split).
+// The columns a UTF-8 text takes on a terminal (wide characters take two).
+int TextWidth(std::string_view text);
+// The text cut to at most columns columns; a UTF-8 sequence is never split.
 std::string CutToWidth(std::string_view text, int columns);
 
 struct StatusArea {

@@ -75,16 +75,28 @@ TEST(StatusArea, RowsAreCutToTheWidthNeverWrapped) {
   area.texts[kLeftDirectory] = "/" + std::string(300, 'd');
   area.texts[kStatusLine] = "caf\xC3\xA9 au lait";
   for (const platform::TerminalRow& row : area.Rows(20)) {
-    std::string text = Joined(row);
-    size_t columns = 0;
-    for (char c : text) columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    EXPECT_LE(columns, 20u) << text;
+    EXPECT_LE(TextWidth(Joined(row)), 20) << Joined(row);
   }
   // "Current Status: " is 16 columns; the e with accent is one column and
   // is kept whole.
   EXPECT_EQ(Joined(area.Rows(20)[0]), "Current Status: caf\xC3\xA9");
   EXPECT_EQ(Joined(area.Rows(19)[0]), "Current Status: caf");
   EXPECT_TRUE(area.Rows(0)[0].empty());
+}
+
+TEST(StatusArea, WideCharactersTakeTwoColumnsAndAreNeverSplit) {
+  // Two ideographs of three bytes each, two columns each.
+  const std::string kanji = "\xE6\x97\xA5\xE6\x9C\xAC";
+  EXPECT_EQ(TextWidth(kanji), 4);
+  EXPECT_EQ(CutToWidth(kanji, 3), "\xE6\x97\xA5");
+  EXPECT_EQ(CutToWidth(kanji, 1), "");
+  // A combining accent adds no column; a stray byte counts as one.
+  EXPECT_EQ(TextWidth("e\xCC\x81x"), 2);
+  EXPECT_EQ(TextWidth("\xE9t\xE9"), 3);
+  EXPECT_EQ(CutToWidth("\xE9t\xE9", 2), "\xE9t");
+  StatusArea area;
+  area.texts[kLeftDirectory] = "/" + kanji + kanji + kanji;
+  for (const platform::TerminalRow& row : area.Rows(40)) EXPECT_LE(TextWidth(Joined(row)), 40) << Joined(row);
 }
 
 TEST(StatusArea, EscapeSequencesInTextsNeverReachTheTerminal) {
