@@ -151,6 +151,22 @@ TEST(Terminal, StatusAreaAtTheBottomShowsTheRunAndTicks) {
   EXPECT_NE(run.seen().rfind("\x1b[23;0t"), std::string::npos);
 }
 
+TEST(Terminal, TraceWaitsForOneKeyBeforeEachStatement) {
+  test::TempDir dir;
+  test::WriteFile(dir.file("p.tav"), "Echo one\nEcho two\n");
+  PtyRun run(dir, {"p.tav", "-OUTPUT", "-TRACE"});
+  ASSERT_TRUE(run.Expect("TRACE: Press any key to continue...")) << run.seen();
+  size_t mark = run.Mark();
+  EXPECT_EQ(run.seen().find("one\r\n"), std::string::npos);
+  run.Type("\r");
+  ASSERT_TRUE(run.Expect("one\r\n", mark)) << run.seen();
+  ASSERT_TRUE(run.Expect("TRACE: Press any key to continue...", mark)) << run.seen();
+  EXPECT_EQ(run.seen().find("two\r\n"), std::string::npos);
+  run.Type("q");
+  EXPECT_EQ(run.Finish(), 0);
+  EXPECT_NE(run.seen().find("two\r\n", mark), std::string::npos);
+}
+
 TEST(Terminal, TypedKeysReachTheRunningCommandWithoutEcho) {
   test::TempDir dir;
   // Keys typed before a command runs go nowhere, so the test types only once
