@@ -299,8 +299,15 @@ TEST(Terminal, ResizeRedrawsTheStatusAreaAtTheNewBottom) {
   run.Resize(30);
   ASSERT_TRUE(run.Expect("\x1b[1;26r", mark)) << run.seen();
   ASSERT_TRUE(run.Expect("\x1b[30;1H\x1b[2KTime elapsed: ", mark)) << run.seen();
+  // Too small to keep rows for scrolling: the terminal scrolls whole and
+  // the status area is no longer drawn.
+  mark = run.Mark();
+  run.Resize(5);
+  ASSERT_TRUE(run.Expect("\x1b" "7\x1b[r\x1b" "8", mark)) << run.seen();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
   run.Type(" ");
   EXPECT_EQ(run.Finish(), 0);
+  EXPECT_EQ(run.seen().find("Time elapsed: ", mark), std::string::npos);
 }
 
 TEST(Terminal, PipedOutputAndQuietRunsGetNoEscapeSequences) {

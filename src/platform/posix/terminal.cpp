@@ -41,6 +41,10 @@ std::string ScrollRegion(int bottom) { return "\x1b" "7\x1b[1;" + std::to_string
 
 int RowsAbove(int count, const TerminalSize& size) { return size.rows - count > 1 ? size.rows - count : 1; }
 
+// Whether the terminal is tall enough to keep rows of its own for scrolling;
+// a smaller one shows no status area at all.
+bool HasRoomFor(int count, const TerminalSize& size) { return size.rows >= count + 2; }
+
 // Async-signal-safe: only write(2) and tcsetattr(3).
 void RestoreFromSignal() {
   if (gPinnedRows.exchange(0) > 0) {
@@ -138,17 +142,22 @@ TerminalSize StatusTerminalSize() {
 
 void PinBottomRows(int count) {
   TerminalSize size = StatusTerminalSize();
+  gPinnedRows = count;
+  CatchFatalSignals();
+  if (!HasRoomFor(count, size)) return;
   // New lines push what is on the screen up, out of the rows to be pinned.
   std::string out(static_cast<size_t>(count), '\n');
   out += "\x1b[" + std::to_string(count) + "A";
   out += ScrollRegion(RowsAbove(count, size));
   Emit(out);
-  gPinnedRows = count;
-  CatchFatalSignals();
 }
 
 void RepinBottomRows(int count) {
   TerminalSize size = StatusTerminalSize();
+  if (!HasRoomFor(count, size)) {
+    Emit("\x1b" "7\x1b[r\x1b" "8");
+    return;
+  }
   std::string out = "\x1b" "7" + CursorTo(RowsAbove(count, size) + 1) + "\x1b[J\x1b" "8";
   out += ScrollRegion(RowsAbove(count, size));
   Emit(out);
@@ -156,6 +165,7 @@ void RepinBottomRows(int count) {
 
 void DrawBottomRows(const std::vector<TerminalRow>& rows) {
   TerminalSize size = StatusTerminalSize();
+  if (!HasRoomFor(static_cast<int>(rows.size()), size)) return;
   int first = RowsAbove(static_cast<int>(rows.size()), size) + 1;
   std::string out = "\x1b" "7";
   for (size_t i = 0; i < rows.size(); ++i) {
