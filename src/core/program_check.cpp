@@ -132,8 +132,19 @@ class ProgramCheck {
     if (index < 0) {
       CheckExternalCommand(text);
     } else {
+      CheckGluedWord(index, text);
       CheckStatement(index);
     }
+  }
+
+  // A statement is found by the beginning of the line, so a longer first
+  // word ("CDROM.EXE", "Ifconfig") is taken for the statement it begins with.
+  void CheckGluedWord(int index, const std::string& text) {
+    size_t length = std::string_view(Command(index).name).size();
+    if (length >= text.size() || text[length] == ' ') return;
+    std::string word = text.substr(0, text.find(' ', length));
+    report_.Warning(st_.lineNumber, Format("\"%s\" is taken for the statement %s, whose name it begins with",
+                                           word.c_str(), Command(index).name));
   }
 
   // ---- labels ----

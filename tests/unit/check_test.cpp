@@ -118,6 +118,14 @@ TEST(CheckProgram, LabelsThatLookLikeStatementsButNotOrdinaryOnes) {
                      "takes it for Endif"}));
 }
 
+// A first word that only begins with a statement's name is taken for it.
+TEST(CheckProgram, WordsThatBeginWithAStatementNameAreTakenForIt) {
+  EXPECT_EQ(Check("CDROM.EXE\nEcho.\nEndif\nEcho x\nEcho"),
+            (Strings{"p:1: warning: \"CDROM.EXE\" is taken for the statement CD, whose name it begins with",
+                     "p:2: warning: \"Echo.\" is taken for the statement Echo, whose name it begins with",
+                     "p:3: error 7: Endif: \"IF\"-\"END IF\" or \"IF\"-\"ELSE\" mismatch error (no If is open)"}));
+}
+
 TEST(CheckProgram, UnsetVariablesAreNamedAndSetOnesExpand) {
   ::setenv("TAV32_CHECK_SET", "value", 1);
   ::unsetenv("TAV32_CHECK_UNSET");
