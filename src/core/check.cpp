@@ -58,11 +58,11 @@ std::string ErrorMessage(std::string_view subject, int code, std::string_view de
 }
 
 std::string FormatFinding(std::string_view file, const CheckFinding& finding) {
-  std::string file_(file);
+  std::string name(file);
   if (finding.error) {
-    return Format("%s:%u: error %d: %s", file_.c_str(), finding.line, finding.code, finding.text.c_str());
+    return Format("%s:%u: error %d: %s", name.c_str(), finding.line, finding.code, finding.text.c_str());
   }
-  return Format("%s:%u: warning: %s", file_.c_str(), finding.line, finding.text.c_str());
+  return Format("%s:%u: warning: %s", name.c_str(), finding.line, finding.text.c_str());
 }
 
 namespace {

@@ -1,6 +1,8 @@
 // Win32: whether the program of an external command can be found, as the
 // child start finds it (the application's directory, the current directory,
 // the system directories and PATH; ".exe" added to a name without one).
+// Compiled only for Windows, whichever way the build collects this folder.
+#ifdef _WIN32
 #include "platform/process.h"
 
 #include <windows.h>
@@ -17,3 +19,4 @@ bool ProgramExists(const std::string& name) {
 }
 
 }  // namespace tav::platform
+#endif
