@@ -11,7 +11,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: tav32 PROGRAM-FILE [-DEBUG] [-TRACE] [-OUTPUT] [-NOABORT] [-QUIET] [-LOG FILE]\n"
+    "Usage: tav32 PROGRAM-FILE [-DEBUG] [-TRACE] [-OUTPUT] [-NOABORT] [-QUIET] [-LOG FILE] [-CHECK]\n"
     "Runs the statements of PROGRAM-FILE one line after the other.\n"
     "  -DEBUG    record every statement in DEBUGLOG.TAV in the Windows directory\n"
     "  -TRACE    wait for a key before every statement\n"
@@ -19,6 +19,7 @@ constexpr const char* kUsage =
     "  -NOABORT  the run cannot be interrupted\n"
     "  -QUIET    show nothing\n"
     "  -LOG FILE append every message to FILE (emptied first)\n"
+    "  -CHECK    check the program file without running anything\n"
     "Without arguments the default command line of section [TAV32] in WIN.INI is used.\n"
     "The exit code is the code of the last error of the run (0 for none).\n";
 

@@ -1,6 +1,7 @@
 #include "core/commands.h"
 
 #include "core/statements.h"
+#include "core/text.h"
 #include "external/external.h"
 #include "ini/ini.h"
 #include "parse/if_statement.h"
@@ -38,5 +39,12 @@ const CommandEntry kCommandTable[kCommandCount] = {
 }  // namespace
 
 const CommandEntry& Command(int index) { return kCommandTable[index]; }
+
+int FindCommand(std::string_view line) {
+  for (int index = 0; index < kCommandCount; ++index) {
+    if (StartsWithNoCase(line, kCommandTable[index].name)) return index;
+  }
+  return -1;
+}
 
 }  // namespace tav

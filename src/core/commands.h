@@ -2,6 +2,8 @@
 // The row index identifies the statement; lookup is by prefix, first row first.
 #pragma once
 
+#include <string_view>
+
 #include "core/state.h"
 
 namespace tav {
@@ -42,5 +44,7 @@ enum CommandIndex : int {
 };
 
 const CommandEntry& Command(int index);
+// The first row whose name begins the line (ASCII case folded); -1 for none.
+int FindCommand(std::string_view line);
 
 }  // namespace tav

@@ -1,5 +1,6 @@
 #include "core/messages.h"
 
+#include "core/check.h"
 #include "core/text.h"
 #include "ui/user_interface.h"
 
@@ -51,6 +52,8 @@ std::string ForLogFile(std::string_view working) {
   return out;
 }
 
+}  // namespace
+
 void AppendToLogFile(InterpreterState& st, std::string_view working) {
   platform::File file = platform::OpenFile(platform::NativePath(st.options.logPath), platform::OpenMode::AppendAlways);
   if (!file.IsOpen()) {
@@ -59,8 +62,6 @@ void AppendToLogFile(InterpreterState& st, std::string_view working) {
   }
   file.Write(ForLogFile(working));
 }
-
-}  // namespace
 
 const char* ErrorText(int code) {
   if (code < 0 || code >= static_cast<int>(std::size(kErrorTexts))) return kErrorTexts[0];
@@ -86,6 +87,10 @@ void PrintMessage(InterpreterState& st, std::string_view text) {
 
 void ReportError(InterpreterState& st, int code) {
   st.errorCode = code;
+  if (st.check != nullptr) {
+    st.check->Reported(st.lineNumber, code);
+    return;
+  }
   WriteDebugLog(st, Format("TAV32 Error in Line %u: %s.\r\n", st.lineNumber, ErrorText(code)));
   PrintMessage(st, Format("\n%cTAV32 Error in Line %u: %s.\n", kErrorMarker, st.lineNumber, ErrorText(code)));
 }

@@ -46,6 +46,9 @@ void PrintMessage(InterpreterState& st, std::string_view text);
 // The error report: sets errorCode, records the failure in the debug log and
 // sends "TAV32 Error in Line N: text." through the message routine.
 void ReportError(InterpreterState& st, int code);
+// Appends a message (LF line ends, markers allowed) to the LOG file as the
+// message routine does: CR LF, without markers.
+void AppendToLogFile(InterpreterState& st, std::string_view working);
 // Writes text to the debug log when DEBUG is on.
 void WriteDebugLog(InterpreterState& st, std::string_view text);
 // Wraps a message for the 80-column output window.

@@ -97,16 +97,13 @@ void RunLine(InterpreterState& st) {
 int LookupCommand(InterpreterState& st) {
   size_t end = LineEndAt(st, st.position);
   std::string_view line(st.programText.data() + st.position, end - st.position);
-  for (int index = 0; index < kCommandCount; ++index) {
-    const CommandEntry& entry = Command(index);
-    std::string_view name(entry.name);
-    if (!StartsWithNoCase(line, name)) continue;
-    st.ui->SetControlText(kStatusLine, Format("Processing command %s.\r\n", entry.name));
-    size_t blank = line.find(' ', name.size());
-    st.position += blank == std::string_view::npos ? line.size() : blank + 1;
-    return index;
-  }
-  return -1;
+  int index = FindCommand(line);
+  if (index < 0) return -1;
+  const CommandEntry& entry = Command(index);
+  st.ui->SetControlText(kStatusLine, Format("Processing command %s.\r\n", entry.name));
+  size_t blank = line.find(' ', std::string_view(entry.name).size());
+  st.position += blank == std::string_view::npos ? line.size() : blank + 1;
+  return index;
 }
 
 void TraceWait(InterpreterState& st) {

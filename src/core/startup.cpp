@@ -1,7 +1,9 @@
 #include "core/startup.h"
 
+#include <algorithm>
 #include <new>
 
+#include "core/check.h"
 #include "core/messages.h"
 #include "core/run.h"
 #include "core/text.h"
@@ -23,6 +25,13 @@ bool CreateDebugLog(InterpreterState& st) {
   if (directory.empty()) return false;
   st.debugLog = platform::OpenFile(platform::JoinPath(directory, "DEBUGLOG.TAV"), platform::OpenMode::CreateTruncate);
   return st.debugLog.IsOpen();
+}
+
+// A check names the word in its finding; a run shows the message box.
+void ReportUnknownOption(InterpreterState& st, const std::string& word) {
+  if (st.check != nullptr) st.check->SetSubject("option \"" + word + "\"");
+  ReportError(st, kErrUnknownOption);
+  if (!st.options.check) st.ui->MessageBox(kErrorCaption, ErrorText(kErrUnknownOption));
 }
 
 }  // namespace
@@ -122,16 +131,23 @@ bool LoadProgramFile(InterpreterState& st, const CommandLine& commandLine) {
   return true;
 }
 
+bool IsCheckWord(std::string_view word) { return StartsWithNoCase(word, "CHECK"); }
+
+bool AsksForCheck(const std::vector<std::string>& words) {
+  return std::any_of(words.begin(), words.end(), [](const std::string& word) { return IsCheckWord(word); });
+}
+
 bool ReadOptions(InterpreterState& st, const std::vector<std::string>& words) {
   Options& o = st.options;
   o.debug = o.trace = o.noAbort = o.quiet = false;
+  o.check = AsksForCheck(words);
   // The output window is set up only after all option words are read, so the
   // reports of the option words themselves never reach standard output.
   bool output = false;
   for (const std::string& word : words) {
     if (StartsWithNoCase(word, "DEBUG")) {
       o.debug = true;
-      if (!CreateDebugLog(st)) {
+      if (!o.check && !CreateDebugLog(st)) {
         ReportError(st, kErrFileAccess);
         st.ui->MessageBox(kErrorCaption, ErrorText(kErrFileAccess));
         return false;
@@ -151,16 +167,17 @@ bool ReadOptions(InterpreterState& st, const std::vector<std::string>& words) {
       std::string name = platform::NativePath(word.substr(4));
       o.logPath = name.empty() ? name : platform::FullPath(name);
       platform::RemoveFile(o.logPath);
+    } else if (IsCheckWord(word)) {
+      // Taken before the loop: DEBUG must know of it wherever it stands.
     } else {
-      ReportError(st, kErrUnknownOption);
-      st.ui->MessageBox(kErrorCaption, ErrorText(kErrUnknownOption));
+      ReportUnknownOption(st, word);
     }
   }
   o.output = output;
   return true;
 }
 
-bool ExpandReferences(const std::string& text, std::string& out) {
+bool ExpandReferences(const std::string& text, std::string& out, ExpansionNotes* notes) {
   out.clear();
   out.reserve(text.size());
   size_t i = 0;
@@ -176,9 +193,17 @@ bool ExpandReferences(const std::string& text, std::string& out) {
       continue;
     }
     size_t close = text.find('%', open + 1);
-    if (close == std::string::npos) return false;
+    if (close == std::string::npos) {
+      if (notes != nullptr) {
+        out.append(text, i, open - i);
+        notes->unpaired = out.size();
+        out.append(text, open, std::string::npos);
+      }
+      return false;
+    }
     std::optional<std::string> value = platform::GetEnvironment(text.substr(open + 1, close - open - 1));
     if (!value || value->empty()) {
+      if (notes != nullptr) notes->unsetReferences.push_back(out.size() + (open - i));
       out.append(text, i, close + 1 - i);
     } else {
       out.append(text, i, open - i);
@@ -205,6 +230,7 @@ int StartAndRun(InterpreterState& st, const std::vector<std::string>& args) {
   platform::PinEnvironmentDirectories();
   CommandLine commandLine = ReadCommandLine(args);
   if (!commandLine.programFile) commandLine = ReadCommandLine(SplitShellWords(DefaultCommandLine()));
+  if (AsksForCheck(commandLine.optionWords)) return CheckProgramFile(st, commandLine);
   if (!LoadProgramFile(st, commandLine)) {
     st.ui->MessageBox("TAV32 1.21 error", "Program file could not be loaded.");
     return 1;

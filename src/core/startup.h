@@ -30,11 +30,25 @@ std::string DefaultCommandLine();
 // Normalises a program file's bytes into the program text.
 std::string NormaliseProgramText(std::string_view bytes);
 bool LoadProgramFile(InterpreterState& st, const CommandLine& commandLine);
+// Whether an option word asks for the program to be checked, not run.
+bool IsCheckWord(std::string_view word);
+bool AsksForCheck(const std::vector<std::string>& words);
+// Reads the option words. With CHECK among them, DEBUG creates no debug log
+// and unknown words show no message box: a check only reports.
 bool ReadOptions(InterpreterState& st, const std::vector<std::string>& words);
+
+// What an expansion left as written, as offsets into its result: the
+// opening "%" of every reference whose variable is not set or empty, and the
+// "%" that has no partner (npos when every one has).
+struct ExpansionNotes {
+  std::vector<size_t> unsetReferences;
+  size_t unpaired = std::string::npos;
+};
 // Replaces %NAME% references by the environment's values ("%%" is one "%",
 // a reference to a variable that is not set or empty stays as written).
-// False when a "%" has no partner.
-bool ExpandReferences(const std::string& text, std::string& out);
+// False when a "%" has no partner; with notes, out then holds the text
+// expanded up to that "%" and the rest as written.
+bool ExpandReferences(const std::string& text, std::string& out, ExpansionNotes* notes = nullptr);
 bool ExpandEnvironment(InterpreterState& st);
 
 // The whole start-up followed by the run; returns the process exit code.

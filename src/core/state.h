@@ -16,6 +16,7 @@
 namespace tav {
 
 class UserInterface;
+class CheckReport;
 
 // One entry of a statement's argument array. An entry that is not present is
 // the null entry (an unset SynchronizeDir flag, for example). The If
@@ -39,6 +40,8 @@ struct Options {
   bool quiet = false;
   bool log = false;
   std::string logPath;
+  // The program is checked, not run.
+  bool check = false;
 };
 
 // The SynchronizeDir members that the statement's parser fills outside the
@@ -88,6 +91,10 @@ struct InterpreterState {
   };
   std::unordered_map<std::string, LabelLine> labelIndex;
   bool labelIndexBuilt = false;
+
+  // While a program is checked, the error reports go here instead of to the
+  // logs and the output window.
+  CheckReport* check = nullptr;
 
   // The status and output side. Never null while a program runs.
   UserInterface* ui = nullptr;

@@ -42,22 +42,27 @@ void BuildLabelIndex(InterpreterState& st) {
 // A target matches a label line when it equals the label's name or the name
 // with its colon (compared over the longer of name and target, case folded).
 // The first matching line of the text wins.
-bool Goto(InterpreterState& st, const ArgumentArray* args) {
-  if (args == nullptr || args->empty()) return false;
+const InterpreterState::LabelLine* FindLabel(InterpreterState& st, std::string_view target) {
   if (!st.labelIndexBuilt) BuildLabelIndex(st);
-  std::string target = ToUpperAscii((*args)[0].text);
+  std::string name = ToUpperAscii(target);
   const InterpreterState::LabelLine* best = nullptr;
-  auto exact = st.labelIndex.find(target);
+  auto exact = st.labelIndex.find(name);
   if (exact != st.labelIndex.end()) best = &exact->second;
-  if (!target.empty() && target.back() == ':') {
-    auto withColon = st.labelIndex.find(target.substr(0, target.size() - 1));
+  if (!name.empty() && name.back() == ':') {
+    auto withColon = st.labelIndex.find(name.substr(0, name.size() - 1));
     if (withColon != st.labelIndex.end() && (best == nullptr || withColon->second.start < best->start)) {
       best = &withColon->second;
     }
   }
-  if (best == nullptr) return false;
-  st.position = best->start;
-  st.lineNumber = best->number;
+  return best;
+}
+
+bool Goto(InterpreterState& st, const ArgumentArray* args) {
+  if (args == nullptr || args->empty()) return false;
+  const InterpreterState::LabelLine* label = FindLabel(st, (*args)[0].text);
+  if (label == nullptr) return false;
+  st.position = label->start;
+  st.lineNumber = label->number;
   return true;
 }
 

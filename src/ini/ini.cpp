@@ -118,6 +118,16 @@ size_t RemoveLinesBeginningWith(std::vector<char>& buffer, size_t& count, std::s
 
 }  // namespace
 
+bool HasLineKey(std::string_view text) { return !TrimBlanks(KeyOf(text)).empty(); }
+
+bool TakeCopyKey(std::string& key) {
+  size_t equals = key.find('=');
+  if (equals == std::string::npos) return true;
+  if (equals + 1 != key.size()) return false;
+  key.pop_back();
+  return true;
+}
+
 bool IniAddLine(InterpreterState& st, const ArgumentArray* args) {
   if (!HasArguments(args, 3)) return false;
   const std::string& file = (*args)[0].text;
@@ -125,11 +135,11 @@ bool IniAddLine(InterpreterState& st, const ArgumentArray* args) {
   const std::string& line = (*args)[2].text;
   // The key decides where the line goes; blanks around it do not count, as
   // they do not in the file. A line without a key is refused unwritten.
-  std::string_view key = TrimBlanks(KeyOf(line));
-  if (key.empty()) {
+  if (!HasLineKey(line)) {
     st.errorCode = kErrSyntax;
     return false;
   }
+  std::string_view key = TrimBlanks(KeyOf(line));
   std::string path = FullPathOf(file);
   platform::UpdateLock lock(path);
   platform::File created = platform::OpenFile(path, platform::OpenMode::AppendAlways);
@@ -147,13 +157,9 @@ bool IniCopyLine(InterpreterState& st, const ArgumentArray* args) {
   if (!HasArguments(args, 4)) return false;
   const std::string& section = (*args)[2].text;
   std::string key = (*args)[3].text;
-  size_t equals = key.find('=');
-  if (equals != std::string::npos) {
-    if (equals + 1 != key.size()) {
-      ReportError(st, kErrConstruction);
-      return false;
-    }
-    key.pop_back();
+  if (!TakeCopyKey(key)) {
+    ReportError(st, kErrConstruction);
+    return false;
   }
   std::vector<char> value(kValueBufferSize, '\0');
   size_t count = GetProfileString(FullPathOf((*args)[0].text), section, key, "", value);
@@ -168,12 +174,11 @@ bool IniChangeLine(InterpreterState& st, const ArgumentArray* args) {
   if (!HasArguments(args, 3)) return false;
   st.errorCode = kErrNone;
   const std::string& entry = (*args)[2].text;
-  std::string_view key = KeyOf(entry);
-  if (TrimBlanks(key).empty()) {
+  if (!HasLineKey(entry)) {
     st.errorCode = kErrSyntax;
     return false;
   }
-  return WriteProfileString(FullPathOf((*args)[0].text), (*args)[1].text, key, ValueOf(entry));
+  return WriteProfileString(FullPathOf((*args)[0].text), (*args)[1].text, KeyOf(entry), ValueOf(entry));
 }
 
 bool IniCopySection(InterpreterState& st, const ArgumentArray* args) {

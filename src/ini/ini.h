@@ -1,9 +1,20 @@
 // The six statements that edit INI files.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "core/state.h"
 
 namespace tav::ini {
+
+// The argument rules that the statements apply before touching a file, so
+// that a program can be checked against them without running it.
+// Whether a text such as key=value has a key (IniAddLine, IniChangeLine).
+bool HasLineKey(std::string_view text);
+// IniCopyLine's key: a final "=" is dropped ("Path=" names Path); false for
+// an "=" anywhere else.
+bool TakeCopyKey(std::string& key);
 
 bool IniAddLine(InterpreterState& st, const ArgumentArray* args);
 bool IniCopyLine(InterpreterState& st, const ArgumentArray* args);

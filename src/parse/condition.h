@@ -58,6 +58,11 @@ inline ConditionResult FromBool(bool value) { return value ? ConditionResult::kT
 // does not fit the stored value's type).
 ConditionResult EvaluateCondition(InterpreterState& st, const ArgumentArray& args);
 
+// Whether some stored value type reads the written value V of RegValue( (a
+// number, a quoted string, a list of quoted strings or a byte list). When
+// none does, the condition fails with error 14 whenever the value exists.
+bool WrittenValueFitsSomeType(const std::string& written);
+
 // The registry side of evaluation: RegValue(N) op V against the current key.
 ConditionResult EvaluateRegValue(InterpreterState& st, int op, const std::string& name, const std::string& written);
 

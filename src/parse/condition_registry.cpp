@@ -76,6 +76,16 @@ ConditionResult CompareImage(InterpreterState& st, int op, uint32_t writtenType,
 
 }  // namespace
 
+bool WrittenValueFitsSomeType(const std::string& written) {
+  uint32_t number = 0;
+  if (registry::ParseDwordText(written, number)) return true;
+  std::vector<uint8_t> image;
+  for (uint32_t type : {platform::kRegSz, platform::kRegMultiSz, platform::kRegBinary}) {
+    if (registry::ParseValueData(type, written, image)) return true;
+  }
+  return false;
+}
+
 ConditionResult EvaluateRegValue(InterpreterState& st, int op, const std::string& name, const std::string& written) {
   if (st.currentKey == nullptr) return ConditionResult::kFalse;
   uint32_t type = 0;

@@ -20,6 +20,9 @@ struct ChildProcess {
 // Starts argv[0] (looked up in PATH when it has no separator) with argv.
 // False when it could not be started; error holds the system error number.
 bool StartChild(const std::vector<std::string>& argv, ChildProcess& child, int& error);
+// Whether StartChild would find the program: a name with a separator must
+// be an executable file, any other name one in a directory of PATH.
+bool ProgramExists(const std::string& name);
 // Reads what the child wrote: the count, 0 once every writer has closed the
 // pipe (the child and whatever it started have ended), -1 when nothing came
 // within a short wait or on a failure worth retrying.

@@ -54,6 +54,13 @@ std::string SubkeyOf(std::string_view path) {
   return std::string(end == std::string_view::npos ? path : path.substr(end + 1));
 }
 
+bool LacksValidRoot(std::string_view computer, std::string_view path) {
+  bool underCurrentKey = IsLocalComputer(computer) && !BeginsWithRootName(path);
+  return !underCurrentKey && !ValidRoot(path);
+}
+
+bool ReachesRegistry(std::string_view computer) { return IsLocalComputer(computer) || NamesComputer(computer); }
+
 void ReportStoreDiagnostic(InterpreterState& st) {
   std::string text = platform::RegTakeDiagnostic();
   if (text.empty()) return;
@@ -77,20 +84,20 @@ platform::RegKey OpenKeyByPath(InterpreterState& st, const std::string& computer
                                KeyOpen mode) {
   platform::RegKey base = nullptr;
   bool connected = false;
+  if (LacksValidRoot(computer, path)) {
+    ReportError(st, kErrRegCreateOpen);
+    return nullptr;
+  }
   if (IsLocalComputer(computer) && !BeginsWithRootName(path)) {
     base = st.currentKey;
     if (base == nullptr) return nullptr;
   } else {
-    std::optional<platform::RegRoot> root = ValidRoot(path);
-    if (!root) {
-      ReportError(st, kErrRegCreateOpen);
-      return nullptr;
-    }
+    platform::RegRoot root = *ValidRoot(path);
     if (IsLocalComputer(computer)) {
-      base = platform::RegLocalRoot(*root);
+      base = platform::RegLocalRoot(root);
     } else {
       // A computer argument that is neither LOCAL nor a computer name reaches nothing.
-      if (!NamesComputer(computer) || !Succeeded(st, platform::RegConnect(computer, *root, base))) return nullptr;
+      if (!NamesComputer(computer) || !Succeeded(st, platform::RegConnect(computer, root, base))) return nullptr;
       connected = true;
     }
   }

@@ -23,6 +23,14 @@ std::optional<platform::RegRoot> ValidRoot(std::string_view path);
 // path when it has none.
 std::string SubkeyOf(std::string_view path);
 
+// Whether resolving (computer, path) ends in error 13: the path is taken
+// through its root (always with a remote computer, with LOCAL when it begins
+// with a root name) and has no valid root.
+bool LacksValidRoot(std::string_view computer, std::string_view path);
+// Whether the computer argument can reach a registry at all: LOCAL, or a
+// computer name that begins with a backslash.
+bool ReachesRegistry(std::string_view computer);
+
 enum class KeyOpen { Existing, OrCreate };
 
 // Resolves (computer, path) and opens the subkey, creating missing keys with

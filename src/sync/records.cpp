@@ -14,6 +14,12 @@ std::string TextOf(const ArgumentArray& args, int slot) {
 
 }  // namespace
 
+bool RequestIsValid(const SyncRequest& request) {
+  if (request.overwrite && request.conflict) return false;
+  if (!request.hasFrom || !request.hasTo) return false;
+  return !request.reportOnly || request.hasReport;
+}
+
 SyncRequest RequestFromArguments(const ArgumentArray& args, SyncPatterns& patterns) {
   SyncRequest request;
   request.hasFrom = IsSet(args, kSlotFrom);

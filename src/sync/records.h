@@ -59,6 +59,10 @@ struct SyncRequest {
 // Reads the 13 slots and takes over the patterns and exclusion lists.
 SyncRequest RequestFromArguments(const ArgumentArray& args, SyncPatterns& patterns);
 
+// Whether the statement may be carried out: Overwrite and Conflict not both,
+// From and To given, and ReportOnly only with a report file.
+bool RequestIsValid(const SyncRequest& request);
+
 // The engine's state for one statement.
 struct SyncContext {
   explicit SyncContext(InterpreterState& state) : st(state) {}

@@ -17,13 +17,6 @@ namespace {
 
 constexpr const char* kConflictLogName = "!SYN0000.TXT";
 
-// The first rule that the request breaks rejects it.
-bool RequestIsValid(const SyncRequest& request) {
-  if (request.overwrite && request.conflict) return false;
-  if (!request.hasFrom || !request.hasTo) return false;
-  return !request.reportOnly || request.hasReport;
-}
-
 void OpenReportFiles(SyncContext& ctx) {
   const SyncRequest& request = ctx.request;
   if (request.hasReport) {

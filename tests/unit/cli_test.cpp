@@ -62,6 +62,16 @@ TEST(CommandLine, HelpAndVersion) {
   EXPECT_NE(r.out.find("Usage: tav32"), std::string::npos);
 }
 
+// A check of a file that cannot be loaded says so on standard output, in
+// the check's own form, and ends as a run would.
+TEST(CommandLine, CheckOfAMissingProgramFile) {
+  test::TempDir dir;
+  Result r = RunBinary(dir, "WINDIR=" + dir.path(), "missing.tav -CHECK");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, "missing.tav:0: error 1: Program file could not be loaded.\n");
+  EXPECT_EQ(r.err, "");
+}
+
 TEST(CommandLine, DebugLogGoesToTheWindowsDirectory) {
   test::TempDir dir;
   test::WriteFile(dir.file("p.tav"), "Echo x\n");

@@ -107,5 +107,15 @@ TEST_F(ConditionRegistry, KeyTestLeavesTheCurrentKey) {
   EXPECT_EQ(Value("After", kCondEqual, "\"X\""), kTrue);
 }
 
+// A written value that no stored type reads fails whenever the value exists.
+TEST(WrittenValue, FitsSomeTypeWhenAnyReaderTakesIt) {
+  for (const char* written : {"31", "0x1F", "", "\"C:\\TEMP\"", "\"a\", \"b\"", "1, 2, 255 "}) {
+    EXPECT_TRUE(WrittenValueFitsSomeType(written)) << written;
+  }
+  for (const char* written : {"C:\\TEMP", "\"open", "1, 256", "-1"}) {
+    EXPECT_FALSE(WrittenValueFitsSomeType(written)) << written;
+  }
+}
+
 }  // namespace
 }  // namespace tav

@@ -130,6 +130,24 @@ TEST_F(StatementTest, CopySectionAndDeleteSection) {
   EXPECT_FALSE(Reported());
 }
 
+// The argument rules that a check applies without a file.
+TEST(IniArguments, KeysOfLinesAndOfCopiedKeys) {
+  EXPECT_TRUE(ini::HasLineKey("device=a.386"));
+  EXPECT_TRUE(ini::HasLineKey("==key"));
+  EXPECT_TRUE(ini::HasLineKey("plain"));
+  EXPECT_FALSE(ini::HasLineKey("="));
+  EXPECT_FALSE(ini::HasLineKey(" = value"));
+  EXPECT_FALSE(ini::HasLineKey(""));
+  std::string key = "Path=";
+  EXPECT_TRUE(ini::TakeCopyKey(key));
+  EXPECT_EQ(key, "Path");
+  key = "a=b";
+  EXPECT_FALSE(ini::TakeCopyKey(key));
+  key = "plain";
+  EXPECT_TRUE(ini::TakeCopyKey(key));
+  EXPECT_EQ(key, "plain");
+}
+
 TEST_F(StatementTest, NullArgumentsFailWithNothingDone) {
   st_.errorCode = kErrNoLine;
   for (Handler handler : {IniAddLine, IniCopyLine, IniChangeLine, IniCopySection, IniDeleteLine, IniDeleteSection}) {

@@ -4,7 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include "platform/fs.h"
+#include "platform/process.h"
 #include "platform/posix/posix_util.h"
 #include "test_support.h"
 
@@ -83,6 +86,26 @@ TEST(ReplaceFileAtomically, KeepsPermissionBitsAndLeavesNoTemporaryFile) {
   for (auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++entries;
   EXPECT_EQ(entries, 1u);
   EXPECT_FALSE(ReplaceFileAtomically(dir.file("missing/f.ini"), "x", error));
+}
+
+// A program is found as the child start finds it: a name with a separator
+// must be an executable file, any other is looked for in PATH.
+TEST(ProgramExists, NamedFileOrPathSearch) {
+  test::TempDir dir;
+  std::string tool = dir.file("tool.sh");
+  test::WriteFile(tool, "#!/bin/sh\n");
+  EXPECT_FALSE(ProgramExists(tool));
+  ASSERT_EQ(::chmod(tool.c_str(), 0755), 0);
+  EXPECT_TRUE(ProgramExists(tool));
+  EXPECT_FALSE(ProgramExists(dir.path()));
+  EXPECT_FALSE(ProgramExists("tool.sh"));
+  std::string saved = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+  ::setenv("PATH", ("/nonexistent:" + dir.path()).c_str(), 1);
+  EXPECT_TRUE(ProgramExists("tool.sh"));
+  EXPECT_FALSE(ProgramExists("sh"));
+  ::setenv("PATH", saved.c_str(), 1);
+  EXPECT_TRUE(ProgramExists("sh"));
+  EXPECT_FALSE(ProgramExists(""));
 }
 
 }  // namespace

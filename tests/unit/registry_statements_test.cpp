@@ -17,6 +17,21 @@ namespace fs = std::filesystem;
 const std::string kHklm = "\\\\HKEY_LOCAL_MACHINE\\";
 const std::string kOpenError = "Registry key could not be created/opened error";
 
+// The static part of resolving a key: which arguments end in error 13, and
+// which computer arguments reach no registry at all.
+TEST(KeyPath, ArgumentsThatCanNeverNameAKey) {
+  EXPECT_FALSE(LacksValidRoot("LOCAL", "\\\\HKEY_FOO\\Bar"));
+  EXPECT_FALSE(LacksValidRoot("local", "Sub\\Deeper"));
+  EXPECT_TRUE(LacksValidRoot("LOCAL", "\\\\HKEY_USERSX\\a"));
+  EXPECT_TRUE(LacksValidRoot("LOCAL", "\\\\HKEY_LOCAL_MACHINE"));
+  EXPECT_TRUE(LacksValidRoot("\\\\SERVER", "Software"));
+  EXPECT_FALSE(LacksValidRoot("\\\\SERVER", "\\\\HKEY_USERS\\a"));
+  EXPECT_TRUE(ReachesRegistry("Local"));
+  EXPECT_TRUE(ReachesRegistry("\\\\SERVER"));
+  EXPECT_FALSE(ReachesRegistry("SERVER"));
+  EXPECT_FALSE(ReachesRegistry(""));
+}
+
 TEST(KeyPath, RootNamesAndSubkeys) {
   EXPECT_TRUE(BeginsWithRootName("\\\\hkey_local_machine\\software"));
   EXPECT_TRUE(BeginsWithRootName("\\\\HKEY_USERSX\\a"));

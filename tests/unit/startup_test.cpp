@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "core/startup.h"
 #include "test_support.h"
@@ -51,6 +52,45 @@ TEST(ExpandReferences, ReplacesSetVariablesAndKeepsTheRest) {
   // A "%" at the end of a line pairs with one on a later line.
   ASSERT_TRUE(ExpandReferences("a %\nb % c", out));
   EXPECT_EQ(out, "a %\nb % c");
+}
+
+// A check learns what the expansion left as written: the references to
+// unset variables and the "%" without a partner, with the text after it kept.
+TEST(ExpandReferences, NotesWhatItLeavesAsWritten) {
+  ::setenv("TAV32_T_A", "alpha", 1);
+  ::unsetenv("TAV32_T_UNSET");
+  std::string out;
+  ExpansionNotes notes;
+  ASSERT_TRUE(ExpandReferences("%TAV32_T_A% %TAV32_T_UNSET% %% %TAV32_T_UNSET%", out, &notes));
+  EXPECT_EQ(out, "alpha %TAV32_T_UNSET% % %TAV32_T_UNSET%");
+  EXPECT_EQ(notes.unsetReferences, (std::vector<size_t>{6, 24}));
+  EXPECT_EQ(notes.unpaired, std::string::npos);
+  notes = ExpansionNotes();
+  EXPECT_FALSE(ExpandReferences("%TAV32_T_A%\n50% done", out, &notes));
+  EXPECT_EQ(out, "alpha\n50% done");
+  EXPECT_EQ(notes.unpaired, 8u);
+  // Paired with the next "%", the lone one hides the reference after it and
+  // the last "%" is the one without a partner.
+  notes = ExpansionNotes();
+  EXPECT_FALSE(ExpandReferences("50% done %TAV32_T_A%", out, &notes));
+  EXPECT_EQ(out, "50% done %TAV32_T_A%");
+  EXPECT_EQ(notes.unsetReferences, (std::vector<size_t>{2}));
+  EXPECT_EQ(notes.unpaired, 19u);
+}
+
+// With CHECK anywhere on the line, DEBUG creates no debug log (not even one
+// given before it) and an unknown word shows no message box.
+TEST(ReadOptions, CheckMakesDebugLeaveTheDebugLogAlone) {
+  test::TempDir dir;
+  ::setenv("WINDIR", dir.path().c_str(), 1);
+  test::Machine m;
+  ASSERT_TRUE(ReadOptions(m.st, {"DEBUG", "BOGUS", "checking"}));
+  EXPECT_TRUE(m.st.options.check && m.st.options.debug);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("DEBUGLOG.TAV")));
+  EXPECT_EQ(m.st.errorCode, 12);
+  EXPECT_TRUE(m.ui.boxes.empty());
+  EXPECT_FALSE(AsksForCheck({"DEBUG", "LOG CHECK.LOG"}));
+  ::unsetenv("WINDIR");
 }
 
 TEST(ReadOptions, PrefixesInTableOrderAndLogDeletesItsFile) {

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,7 +26,28 @@ void ClosePipeEnd(intptr_t& fd) {
   fd = -1;
 }
 
+bool IsExecutableFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
 }  // namespace
+
+bool ProgramExists(const std::string& name) {
+  if (name.empty()) return false;
+  if (name.find('/') != std::string::npos) return IsExecutableFile(name);
+  // The search that posix_spawnp makes: PATH, or the system's default path.
+  const char* value = std::getenv("PATH");
+  std::string path = value != nullptr ? value : "/bin:/usr/bin";
+  size_t start = 0;
+  for (;;) {
+    size_t colon = path.find(':', start);
+    std::string directory = path.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+    if (IsExecutableFile((directory.empty() ? std::string(".") : directory) + "/" + name)) return true;
+    if (colon == std::string::npos) return false;
+    start = colon + 1;
+  }
+}
 
 bool StartChild(const std::vector<std::string>& argv, ChildProcess& child, int& error) {
   // A child that ends early must not kill the interpreter with SIGPIPE when a
