@@ -85,7 +85,11 @@ void ApplyEdits(StoredKey& root, EditStream edits) {
     switch (edits.Byte() % 5) {
       case 0: {
         std::string name = edits.Text();
-        if (StorableKeyName(name)) key = &key->AddSubkey(regtext::AnsiToUtf8(name));
+        if (!StorableKeyName(name)) break;
+        std::string stored = regtext::AnsiToUtf8(name);
+        // Enumeration gives the name back as it was created.
+        FUZZ_CHECK(regtext::Utf8ToAnsi(stored) == name);
+        key = &key->AddSubkey(stored);
         break;
       }
       case 1:
