@@ -65,7 +65,7 @@ void BM_CheckProgram(benchmark::State& state) {
   size_t findings = 0;
   for (auto _ : state) {
     tav::InterpreterState st;
-    tav::ConsoleUi ui(st.options);
+    tav::ConsoleUi ui(st);
     st.ui = &ui;
     st.programText = program;
     tav::CheckReport report;

@@ -45,7 +45,7 @@ void BM_RunProgram(benchmark::State& state) {
   std::string log = std::string(dir) + "/run.log";
   for (auto _ : state) {
     tav::InterpreterState st;
-    tav::ConsoleUi ui(st.options);
+    tav::ConsoleUi ui(st);
     st.ui = &ui;
     st.options.log = true;
     st.options.logPath = log;

@@ -46,7 +46,7 @@ void RunSetValues(benchmark::State& state, bool distinctNames) {
     state.PauseTiming();
     auto store = std::make_unique<FreshStore>(run++);
     tav::InterpreterState st;
-    tav::ConsoleUi ui(st.options);
+    tav::ConsoleUi ui(st);
     st.ui = &ui;
     st.programText = program;
     state.ResumeTiming();

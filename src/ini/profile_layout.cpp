@@ -136,6 +136,9 @@ ProfileLayout::ProfileLayout(std::string_view bytes) {
     size_t lf = bytes.find('\n', start);
     if (lf == std::string_view::npos) {
       lines_.push_back({bytes.substr(start), {}});
+      // A file whose only line stops after a CR is a CR LF file that lacks
+      // its last LF; new lines must not make it a file of mixed line ends.
+      if (!styleKnown && bytes.ends_with('\r')) newLine_ = "\r\n";
       break;
     }
     size_t textEnd = (lf > start && bytes[lf - 1] == '\r') ? lf - 1 : lf;
@@ -168,8 +171,14 @@ LayoutWriter::LayoutWriter(const ProfileLayout& layout, size_t expectedSize) : l
 }
 
 void LayoutWriter::EndOpenLine() {
-  if (open_) out_ += layout_.NewLine();
+  if (!open_) return;
   open_ = false;
+  // A last line that stops after the CR of a CR LF gets only its LF.
+  if (layout_.NewLine() == "\r\n" && out_.ends_with('\r')) {
+    out_ += '\n';
+  } else {
+    out_ += layout_.NewLine();
+  }
 }
 
 void LayoutWriter::Keep(const ProfileLine& line) {

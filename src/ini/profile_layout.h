@@ -51,8 +51,8 @@ class ProfileLayout {
 
   std::string_view ByteOrderMark() const { return bom_; }
   const std::vector<ProfileLine>& Lines() const { return lines_; }
-  // The line end that new lines get: the file's first line end, LF when it
-  // has none.
+  // The line end that new lines get: the file's first line end; when it has
+  // none, CR LF if its only line stops after a CR, else LF.
   std::string_view NewLine() const { return newLine_; }
   // The first section of that name at or after line from (names match
   // without regard to ASCII case, blanks around them not counting).

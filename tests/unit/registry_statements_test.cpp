@@ -221,7 +221,10 @@ TEST_F(RegistryStatements, SetValueWritesTheDefaultValueAndLongDataWhole) {
   ASSERT_TRUE(Set("long", "REG_SZ", "\"" + text + "\""));
   EXPECT_EQ(Stored("K", "long")->data.size(), 401u);
   std::string bytes = "0";
-  for (int i = 1; i < 300; ++i) bytes += "," + std::to_string(i % 256);
+  for (int i = 1; i < 300; ++i) {
+    bytes += ',';
+    bytes += std::to_string(i % 256);
+  }
   ASSERT_TRUE(Set("bin", "REG_BINARY", bytes));
   EXPECT_EQ(Stored("K", "bin")->data.size(), 300u);
 }

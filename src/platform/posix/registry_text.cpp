@@ -45,7 +45,8 @@ void AppendUtf8(std::string& out, uint32_t cp) {
 int64_t NextCodePoint(std::string_view s, size_t& i) {
   uint8_t lead = static_cast<uint8_t>(s[i++]);
   if (lead < 0x80) return lead;
-  int extra = lead >= 0xF0 && lead < 0xF5 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 && lead < 0xE0 ? 1 : -1;
+  // Lead bytes F5 to FF begin no character at all.
+  int extra = lead >= 0xF0 && lead < 0xF5 ? 3 : lead >= 0xE0 && lead < 0xF0 ? 2 : lead >= 0xC2 && lead < 0xE0 ? 1 : -1;
   if (extra < 0 || i + static_cast<size_t>(extra) > s.size()) return -1;
   uint32_t cp = lead & (0x3F >> extra);
   for (int k = 0; k < extra; ++k) {
