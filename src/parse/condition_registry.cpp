@@ -80,9 +80,11 @@ ConditionResult EvaluateRegValue(InterpreterState& st, int op, const std::string
   if (st.currentKey == nullptr) return ConditionResult::kFalse;
   uint32_t type = 0;
   std::vector<uint8_t> data;
-  if (platform::RegQueryValue(st.currentKey, name, type, data) != 0) {
+  int status = platform::RegQueryValue(st.currentKey, name, type, data);
+  if (status != platform::kRegOk) {
     registry::ReportStoreDiagnostic(st);
-    return ConditionResult::kFalse;
+    // Stored text that has no form in the code page cannot be compared.
+    return status == platform::kRegNoTranslation ? WrongType(st) : ConditionResult::kFalse;
   }
   if (data.size() > kQueryLimit) return ConditionResult::kFalse;
   switch (type) {
