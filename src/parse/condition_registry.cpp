@@ -83,8 +83,11 @@ ConditionResult EvaluateRegValue(InterpreterState& st, int op, const std::string
   int status = platform::RegQueryValue(st.currentKey, name, type, data);
   if (status != platform::kRegOk) {
     registry::ReportStoreDiagnostic(st);
-    // Stored text that has no form in the code page cannot be compared.
-    return status == platform::kRegNoTranslation ? WrongType(st) : ConditionResult::kFalse;
+    // Stored text that has no form in the code page cannot be compared: the
+    // failure is reported, and the condition is false as for any value that
+    // cannot be read, so the lines of the true branch do not run.
+    if (status == platform::kRegNoTranslation) ReportError(st, kErrRegValueType);
+    return ConditionResult::kFalse;
   }
   if (data.size() > kQueryLimit) return ConditionResult::kFalse;
   switch (type) {
