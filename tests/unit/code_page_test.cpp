@@ -57,6 +57,30 @@ TEST(Utf8Validation, DecodesTheLimitsOfEachLength) {
   }
 }
 
+// The store's UTF-16: every character goes there and back unchanged, and
+// every surrogate that is not half of a pair is refused where it stands.
+TEST(Utf16Conversion, EveryCharacterRoundTripsAndLoneSurrogatesAreRefused) {
+  std::string all;
+  for (uint32_t cp = 0; cp <= 0x10FFFF; ++cp) {
+    if (cp < 0xD800 || cp > 0xDFFF) regtext::AppendUtf8(all, cp);
+  }
+  std::vector<uint8_t> utf16 = regtext::Utf8ToUtf16(all);
+  EXPECT_EQ(utf16.size(), 2 * (0x10000 - 0x800) + 4 * 0x100000);
+  std::string back;
+  ASSERT_TRUE(regtext::Utf16ToUtf8(utf16.data(), utf16.size(), back));
+  EXPECT_TRUE(back == all);
+  for (uint32_t unit = 0xD800; unit <= 0xDFFF; ++unit) {
+    std::vector<uint8_t> data{'a', 0, static_cast<uint8_t>(unit), static_cast<uint8_t>(unit >> 8), 'b', 0};
+    size_t failedAt = 0;
+    EXPECT_FALSE(regtext::Utf16ToUtf8(data.data(), data.size(), back, &failedAt)) << std::hex << unit;
+    EXPECT_EQ(failedAt, 2u);
+  }
+  std::vector<uint8_t> odd{'a', 0, 'b'};
+  size_t failedAt = 0;
+  EXPECT_FALSE(regtext::Utf16ToUtf8(odd.data(), odd.size(), back, &failedAt));
+  EXPECT_EQ(failedAt, 2u);
+}
+
 TEST(CodePageOfLocale, IsTheCharsetOfLcCtypeAndUtf8WhenNoneIsSet) {
   const char* old = std::getenv("LC_ALL");
   std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
