@@ -278,7 +278,8 @@ TEST_F(RegistryStore, TextThatIsNotOfTheCodePageIsRefusedAndSaysWhy) {
   }
   EXPECT_EQ(QueryValue(key, "v"), std::nullopt) << "no value was stored";
   EXPECT_EQ(RegDeleteValue(key, "v\xFF"), kRegInvalidName);
-  EXPECT_EQ(RegOpen(key, "\xFF", key), kRegInvalidName);
+  RegKey other = nullptr;
+  EXPECT_EQ(RegOpen(key, "\xFF", other), kRegInvalidName);
   EXPECT_EQ(RegDeleteKey(root, "Soft\\\xFF"), kRegInvalidName);
   RegTakeDiagnostic();
   RegClose(key);
