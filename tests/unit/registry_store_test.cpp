@@ -141,6 +141,11 @@ TEST_F(RegistryStore, KeyPathsAreCheckedStepByStep) {
   EXPECT_FALSE(fs::exists(RootFile("HKEY_CURRENT_USER"))) << "nothing was written";
   ASSERT_EQ(RegCreate(root, std::string(255, 'k') + "\\", key), kRegOk);
   RegClose(key);
+  std::string accented;
+  for (int i = 0; i < 255; ++i) accented += "\u00E9";
+  ASSERT_EQ(RegCreate(root, accented, key), kRegOk) << "the limit counts characters, not bytes";
+  RegClose(key);
+  EXPECT_EQ(RegCreate(root, accented + "\u00E9", key), kRegInvalidName);
   EXPECT_EQ(RegOpen(root, "Missing", key), kRegNotFound);
   EXPECT_EQ(key, nullptr);
   ASSERT_EQ(RegOpen(root, "", key), kRegOk) << "an empty subkey opens the key again";

@@ -125,8 +125,7 @@ bool ReadAll(int fd, std::string& out) {
 bool IsStorableName(const std::string& name) { return name.find_first_of(std::string("\0\r\n", 3)) == std::string::npos; }
 
 // The steps of a subkey path as written; an empty path has none. One trailing
-// backslash is allowed; an empty step elsewhere, a step longer than a key
-// name may be, and line breaks are not.
+// backslash is allowed; an empty step elsewhere and line breaks are not.
 int SplitSteps(const std::string& subkey, std::vector<std::string>& steps) {
   steps.clear();
   std::string_view rest = subkey;
@@ -135,7 +134,7 @@ int SplitSteps(const std::string& subkey, std::vector<std::string>& steps) {
   for (;;) {
     size_t slash = rest.find('\\');
     std::string step(rest.substr(0, slash));
-    if (step.empty() || step.size() > kRegMaxKeyName || !IsStorableName(step)) return kRegInvalidName;
+    if (step.empty() || !IsStorableName(step)) return kRegInvalidName;
     steps.push_back(std::move(step));
     if (slash == std::string_view::npos) return kRegOk;
     rest.remove_prefix(slash + 1);
@@ -353,10 +352,14 @@ class Store {
     return false;
   }
 
+  // The steps of a key path in UTF-8; false when one is not text of the code
+  // page (with the diagnostic set) or longer than a key name may be (in
+  // UTF-16 units, as the registry counts characters).
   bool StepsInward(std::vector<std::string>& steps) {
     for (std::string& step : steps) {
       std::string utf8;
       if (!Inward("The key name", step, utf8)) return false;
+      if (regtext::Utf8ToUtf16(utf8).size() / 2 > kRegMaxKeyName) return false;
       step = std::move(utf8);
     }
     return true;
