@@ -44,7 +44,7 @@ enum : int {
   kRegAccessDenied = 5,      // a root key cannot be deleted
   kRegInvalidHandle = 6,     // null or closed handle
   kRegBadNetPath = 53,       // the remote computer cannot be reached
-  kRegInvalidName = 87,      // an empty step, a name too long, a line break
+  kRegInvalidName = 87,      // an empty step, a name too long, a line break, no text of the code page
   kRegNoMoreItems = 259,     // the enumeration index is past the last subkey
   kRegStoreDamaged = 1009,   // the store file cannot be read as a registry file
   kRegIoFailed = 1016,       // the store could not be read or written
