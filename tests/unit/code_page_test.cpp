@@ -127,7 +127,7 @@ TEST(CodePage, Windows1252RoundTripsItsBytesAndNamesWhatItLacks) {
   std::string back;
   std::string problem;
   for (int byte = 1; byte <= 0xFF; ++byte) {
-    std::string text = "a" + std::string(1, static_cast<char>(byte));
+    std::string text{'a', static_cast<char>(byte)};
     bool unassigned = byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D;
     ASSERT_EQ(cp1252.ToUtf8(text, out, problem), !unassigned) << std::hex << byte;
     if (unassigned) {
