@@ -55,7 +55,14 @@ bool ValueExists(InterpreterState& st, const std::string& name) {
   if (st.currentKey == nullptr) return false;
   uint32_t type = 0;
   std::vector<uint8_t> data;
-  if (platform::RegQueryValue(st.currentKey, name, type, data) == 0) return true;
+  int status = platform::RegQueryValue(st.currentKey, name, type, data);
+  if (status == platform::kRegOk) return true;
+  if (status == platform::kRegNoTranslation) {
+    // The value exists; only its text has no form in the code page, which
+    // does not matter here.
+    platform::RegTakeDiagnostic();
+    return true;
+  }
   registry::ReportStoreDiagnostic(st);
   return false;
 }

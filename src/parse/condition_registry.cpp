@@ -90,8 +90,13 @@ ConditionResult EvaluateRegValue(InterpreterState& st, int op, const std::string
   if (st.currentKey == nullptr) return ConditionResult::kFalse;
   uint32_t type = 0;
   std::vector<uint8_t> data;
-  if (platform::RegQueryValue(st.currentKey, name, type, data) != 0) {
+  int status = platform::RegQueryValue(st.currentKey, name, type, data);
+  if (status != platform::kRegOk) {
     registry::ReportStoreDiagnostic(st);
+    // Stored text that has no form in the code page cannot be compared: the
+    // failure is reported, and the condition is false as for any value that
+    // cannot be read, so the lines of the true branch do not run.
+    if (status == platform::kRegNoTranslation) ReportError(st, kErrRegValueType);
     return ConditionResult::kFalse;
   }
   if (data.size() > kQueryLimit) return ConditionResult::kFalse;

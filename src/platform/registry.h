@@ -2,11 +2,14 @@
 // On POSIX there is no system registry, so the implementation behind this
 // interface is a store of text files of the interpreter's own.
 //
-// Names and string data cross this interface in the program's single-byte
-// character set (Windows-1252), as the ANSI functions of a registry take them:
-// the value types kRegSz, kRegExpandSz and kRegMultiSz carry one byte per
-// character here, however the store keeps them. Key and value names are
-// matched without regard to case and keep the case they were created with.
+// Names and string data cross this interface in the system's code page, as
+// the ANSI functions of a registry take them (on POSIX: the locale's charset,
+// UTF-8 when the locale names none); the registry itself keeps Unicode text.
+// Text that has no exact form on the other side is never replaced by another
+// character: the call fails (kRegInvalidName for a name, kRegNoTranslation
+// for string data or an enumerated name) and leaves a diagnostic. Key and
+// value names are matched without regard to case and keep the case they were
+// created with.
 #pragma once
 
 #include <cstdint>
@@ -41,11 +44,12 @@ enum : int {
   kRegAccessDenied = 5,      // a root key cannot be deleted
   kRegInvalidHandle = 6,     // null or closed handle
   kRegBadNetPath = 53,       // the remote computer cannot be reached
-  kRegInvalidName = 87,      // an empty step, a name too long, a line break
+  kRegInvalidName = 87,      // an empty step, a name too long, a line break, no text of the code page
   kRegNoMoreItems = 259,     // the enumeration index is past the last subkey
   kRegStoreDamaged = 1009,   // the store file cannot be read as a registry file
   kRegIoFailed = 1016,       // the store could not be read or written
   kRegKeyDeleted = 1018,     // the handle's key has been deleted
+  kRegNoTranslation = 1113,  // text has no exact form in the code page or in Unicode
   kRegHasSubkeys = 1020,     // a key with subkeys cannot be deleted
 };
 
@@ -66,6 +70,8 @@ void RegClose(RegKey key);
 // Stores a value (an empty name is the key's default value), replacing an
 // existing one of that name.
 int RegSetValue(RegKey key, const std::string& name, uint32_t type, const std::vector<uint8_t>& data);
+// A string value whose data cannot be given in the code page fails with
+// kRegNoTranslation; type is still set (the value exists) and data is empty.
 int RegQueryValue(RegKey key, const std::string& name, uint32_t& type, std::vector<uint8_t>& data);
 int RegDeleteValue(RegKey key, const std::string& name);
 // The name of the subkey at index (case-insensitive name order).
@@ -75,7 +81,8 @@ int RegDeleteKey(RegKey parent, const std::string& subkey);
 
 // The description of the last failure that a user has to be told about
 // because the store itself is at fault (a damaged store file, naming the
-// file and line; a store file that could not be read or written), taken
+// file and line; a store file that could not be read or written; text that
+// could not be converted, naming it and the byte or character at fault), taken
 // away so that it is told once. Empty when there is none.
 std::string RegTakeDiagnostic();
 

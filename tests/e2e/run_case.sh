@@ -6,7 +6,10 @@
 #
 # Beside CASE.tav (all optional):
 #   CASE.args      option words, replacing the default "-LOG run.log"
-#   CASE.setup     bash script run in the work directory before the run
+#   CASE.setup     bash script run in the work directory before the run; its
+#                  exit code 77 skips the case (something it needs is missing)
+#   CASE.env       environment settings for the interpreter's run only, one
+#                  NAME=VALUE a line
 #   CASE.log       expected LOG file (run.log), LF line ends; the LOG file must
 #                  end every line with CR LF
 #   CASE.debuglog  expected debug log, compared the same way
@@ -36,7 +39,16 @@ fail=0
 complain() { echo "FAIL: $*"; fail=1; }
 
 if [ -f "$base.setup" ]; then
-  bash -e "$base.setup" || { echo "FAIL: setup script failed"; exit 1; }
+  bash -e "$base.setup"
+  status=$?
+  [ $status -eq 77 ] && { echo "SKIPPED: the setup script finds something missing"; exit 77; }
+  [ $status -ne 0 ] && { echo "FAIL: setup script failed"; exit 1; }
+fi
+settings=()
+if [ -f "$base.env" ]; then
+  while IFS= read -r setting; do
+    [ -n "$setting" ] && settings+=("${setting//@WORK@/$work}")
+  done <"$base.env"
 fi
 
 if [ -f "$base.args" ]; then
@@ -44,7 +56,7 @@ if [ -f "$base.args" ]; then
 else
   options=(-LOG run.log)
 fi
-"$binary" "$name" "${options[@]}" </dev/null >"$work/.stdout" 2>"$work/.stderr"
+env "${settings[@]}" "$binary" "$name" "${options[@]}" </dev/null >"$work/.stdout" 2>"$work/.stderr"
 code=$?
 
 expected_code=0

@@ -93,6 +93,37 @@ TEST_F(ConditionRegistry, ValuesAboveTheQueryBufferAreFalse) {
   EXPECT_EQ(Value("Fits", kCondNotEqual, "1"), kTrue);
 }
 
+// A store file written by hand in UTF-8 and a UTF-8 program file speak the
+// same text: the stored string comes back in the code page byte for byte.
+TEST_F(ConditionRegistry, HandWrittenUtf8TextEqualsTheSameTextOfTheProgram) {
+  test::WriteFile(RootFile(),
+                  "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Test]\n"
+                  "\"Greeting\"=\"h\xC3\xA9llo\"\n\"Price\"=hex(2):ac,20,00,00\n");
+  EXPECT_EQ(Value("Greeting", kCondEqual, "\"h\xC3\xA9llo\""), kTrue);
+  EXPECT_EQ(Value("Greeting", kCondEqual, "\"HeLLO\""), kFalse);
+  EXPECT_EQ(Value("Greeting", kCondEqual, "\"h\xE9llo\""), kFalse) << "Windows-1252 bytes are other text";
+  EXPECT_EQ(Value("Price", kCondEqual, "\"\xE2\x82\xAC\""), kTrue);
+  EXPECT_EQ(st_.errorCode, 0);
+}
+
+// Stored string data that is no Unicode text cannot be compared: error 14
+// with a message, and a false condition, whichever way it is asked; the
+// value still exists.
+TEST_F(ConditionRegistry, StoredTextWithoutAFormInTheCodePageFailsTheComparison) {
+  test::WriteFile(RootFile(),
+                  "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Test]\n"
+                  "\"Broken\"=hex(1):61,00,00,d8,00,00\n");
+  EXPECT_EQ(Value("Broken", kCondEqual, "\"a\""), kFalse);
+  EXPECT_EQ(Value("Broken", kCondNotEqual, "\"a\""), kFalse);
+  EXPECT_EQ(st_.errorCode, kErrRegValueType);
+  EXPECT_EQ(platform::RegTakeDiagnostic(), "") << "the message was told";
+  st_.errorCode = 0;
+  ArgumentArray args{Argument::Number(0), Argument::Number(kCondRegValueExist), Argument::Text("Broken")};
+  EXPECT_EQ(EvaluateCondition(st_, args), kTrue);
+  EXPECT_EQ(st_.errorCode, 0);
+  EXPECT_EQ(platform::RegTakeDiagnostic(), "") << "nothing is left to tell later";
+}
+
 TEST_F(ConditionRegistry, KeyTestLeavesTheCurrentKey) {
   EXPECT_EQ(KeyTest("LOCAL", "\\\\HKEY_LOCAL_MACHINE\\SOFTWARE\\Test"), kTrue);
   EXPECT_EQ(st_.currentKey, key_);

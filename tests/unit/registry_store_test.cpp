@@ -28,6 +28,16 @@ class RegistryStore : public RegistryTest {
   }
 };
 
+std::string ShowHex(const std::string& bytes) {
+  std::string out;
+  char hex[4];
+  for (char c : bytes) {
+    std::snprintf(hex, sizeof hex, "%02X ", static_cast<uint8_t>(c));
+    out += hex;
+  }
+  return out;
+}
+
 struct Sample {
   std::string name;
   RegValue value;
@@ -40,7 +50,7 @@ std::vector<Sample> EveryKindOfValue() {
       {"", {kRegSz, Bytes(std::string("default", 8))}},
       {"Plain", {kRegSz, Bytes(std::string("1.0", 4))}},
       {"Quote \"and\" back\\slash", {kRegSz, Bytes(std::string("say \"hi\" C:\\dir\\", 17))}},
-      {"Western \xE9\x80", {kRegSz, Bytes(std::string("caf\xE9 \x80 \x81\x8D\xFF", 11))}},
+      {"Western \u00E9\u20AC", {kRegSz, Bytes("caf\u00E9 \u20AC \u0081\u008D\u00FF\0"s)}},
       {"Inner NUL", {kRegSz, Bytes(std::string("a\0b\0", 4))}},
       {"No NUL", {kRegSz, Bytes("abc")}},
       {"Line break", {kRegSz, Bytes(std::string("a\r\nb", 5))}},
@@ -101,8 +111,8 @@ TEST_F(RegistryStore, NamesMatchWithoutCaseAndKeepTheirFirstCase) {
   ASSERT_EQ(RegSetValue(key, "Value", kRegBinary, {1}), kRegOk);
   ASSERT_EQ(RegSetValue(key, "VALUE", kRegBinary, {2}), kRegOk);
   RegClose(key);
-  key = Create("SOFTWARE\\MIXEDCASE\\\xC9t\xE9");
-  EXPECT_TRUE(KeyExists("software\\mixedcase\\\xE9T\xC9"));
+  key = Create("SOFTWARE\\MIXEDCASE\\\u00C9t\u00E9");
+  EXPECT_TRUE(KeyExists("software\\mixedcase\\\u00E9T\u00C9"));
   RegClose(key);
   std::string text = StoreText(RootFile());
   EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\Software\\MixedCase]\n\"Value\"=hex:02\n"), std::string::npos) << text;
@@ -131,6 +141,11 @@ TEST_F(RegistryStore, KeyPathsAreCheckedStepByStep) {
   EXPECT_FALSE(fs::exists(RootFile("HKEY_CURRENT_USER"))) << "nothing was written";
   ASSERT_EQ(RegCreate(root, std::string(255, 'k') + "\\", key), kRegOk);
   RegClose(key);
+  std::string accented;
+  for (int i = 0; i < 255; ++i) accented += "\u00E9";
+  ASSERT_EQ(RegCreate(root, accented, key), kRegOk) << "the limit counts characters, not bytes";
+  RegClose(key);
+  EXPECT_EQ(RegCreate(root, accented + "\u00E9", key), kRegInvalidName);
   EXPECT_EQ(RegOpen(root, "Missing", key), kRegNotFound);
   EXPECT_EQ(key, nullptr);
   ASSERT_EQ(RegOpen(root, "", key), kRegOk) << "an empty subkey opens the key again";
@@ -213,7 +228,7 @@ TEST_F(RegistryStore, HandWrittenFilesAreReadWithCommentsAndContinuations) {
   RegKey key = OpenLocal(".default\\ENV", RegRoot::Users);
   ASSERT_NE(key, nullptr);
   EXPECT_EQ(QueryValue(key, "Path"), (RegValue{kRegExpandSz, Bytes(std::string("%A%", 4))}));
-  EXPECT_EQ(QueryValue(key, "caf\xC9"), (RegValue{kRegSz, Bytes(std::string("\x80 5", 4))}));
+  EXPECT_EQ(QueryValue(key, "caf\u00C9"), (RegValue{kRegSz, Bytes("\u20AC 5\0"s)}));
   EXPECT_EQ(QueryValue(key, ""), (RegValue{kRegDword, {0x1F, 0, 0, 0}}));
   ASSERT_EQ(RegSetValue(key, "New", kRegBinary, {}), kRegOk);
   RegClose(key);
@@ -222,22 +237,112 @@ TEST_F(RegistryStore, HandWrittenFilesAreReadWithCommentsAndContinuations) {
       << text;
 }
 
-TEST_F(RegistryStore, CharactersOutsideTheCharacterSetAreKeptInTheFile) {
+TEST_F(RegistryStore, EveryCharacterReachesTheInterfaceAsUtf8) {
   fs::create_directories(StoreDir());
   WriteFile(RootFile(),
             "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\K\xE2\x84\xA2\\\xE4\xB8\xAD]\n"
             "\"\xE4\xB8\xAD\"=\"\xE4\xB8\xAD\xF0\x9F\x98\x80\"\n");
-  RegKey key = OpenLocal("K\x99");
-  ASSERT_NE(key, nullptr) << "TM is a character of the set";
+  RegKey key = OpenLocal("k\u2122");
+  ASSERT_NE(key, nullptr);
   std::string name;
   ASSERT_EQ(RegEnumKey(key, 0, name), kRegOk);
-  EXPECT_EQ(name, "?");
-  ASSERT_EQ(RegSetValue(key, "x", kRegBinary, {}), kRegOk);
+  EXPECT_EQ(name, "\u4E2D");
+  RegClose(key);
+  key = OpenLocal("K\u2122\\\u4E2D");
+  ASSERT_NE(key, nullptr);
+  EXPECT_EQ(QueryValue(key, "\u4E2D"), (RegValue{kRegSz, Bytes("\u4E2D\U0001F600\0"s)}));
+  ASSERT_EQ(RegSetValue(key, "\U0001F600", kRegSz, Bytes("\u00E9\U0001F600\0"s)), kRegOk);
   RegClose(key);
   std::string bytes = ReadFile(RootFile());
-  std::string chinese = "\x2D\x4E";  // U+4E2D in UTF-16LE
-  EXPECT_NE(bytes.find(chinese + "]\0"s), std::string::npos) << "the key name is kept";
-  EXPECT_NE(bytes.find("\x3D\xD8\x00\xDE"s), std::string::npos) << "the string's surrogate pair is kept";
+  EXPECT_NE(bytes.find("\x2D\x4E]\0"s), std::string::npos) << "the key name is kept";
+  EXPECT_NE(bytes.find("\"\0\x3D\xD8\x00\xDE\"\0=\0\"\0\xE9\0\x3D\xD8\x00\xDE\"\0"s), std::string::npos)
+      << "a name and a string beyond the Basic Multilingual Plane are surrogate pairs in the file";
+}
+
+// Text that is not UTF-8 never reaches the store: every kind of byte
+// sequence that UTF-8 rules out fails the call with a diagnostic that names
+// the byte, and nothing is written.
+TEST_F(RegistryStore, TextThatIsNotOfTheCodePageIsRefusedAndSaysWhy) {
+  RegKey root = RegLocalRoot(RegRoot::LocalMachine);
+  RegKey key = nullptr;
+  RegTakeDiagnostic();
+  EXPECT_EQ(RegCreate(root, "Soft\\caf\xE9", key), kRegInvalidName);
+  EXPECT_EQ(RegTakeDiagnostic(),
+            "The key name \"caf\\xE9\" cannot be converted from the code page UTF-8 to the registry's Unicode text: "
+            "byte 4 (E9) is not valid UTF-8.");
+  EXPECT_FALSE(fs::exists(RootFile())) << "nothing was written";
+  key = Create("Soft");
+  for (const std::string& bad : {"\xC0\x80"s, "\xE0\x80\xAF"s, "\xED\xA0\x80"s, "\xF4\x90\x80\x80"s, "\xF5\x80\x80"s,
+                                "\xFF"s, "\x80"s, "\xE2\x82"s}) {
+    EXPECT_EQ(RegSetValue(key, "v" + bad, kRegBinary, {}), kRegInvalidName) << ShowHex(bad);
+    EXPECT_NE(RegTakeDiagnostic().find("is not valid UTF-8"), std::string::npos);
+    EXPECT_EQ(RegSetValue(key, "v", kRegSz, Bytes("x" + bad + "\0"s)), kRegNoTranslation) << ShowHex(bad);
+    EXPECT_NE(RegTakeDiagnostic().find("The string data \"x\\x"), std::string::npos);
+    EXPECT_EQ(RegSetValue(key, "v", kRegMultiSz, Bytes("a\0"s + bad + "\0\0"s)), kRegNoTranslation) << ShowHex(bad);
+    RegTakeDiagnostic();
+  }
+  EXPECT_EQ(QueryValue(key, "v"), std::nullopt) << "no value was stored";
+  EXPECT_EQ(RegDeleteValue(key, "v\xFF"), kRegInvalidName);
+  RegKey other = nullptr;
+  EXPECT_EQ(RegOpen(key, "\xFF", other), kRegInvalidName);
+  EXPECT_EQ(RegDeleteKey(root, "Soft\\\xFF"), kRegInvalidName);
+  RegTakeDiagnostic();
+  RegClose(key);
+  EXPECT_EQ(StoreText(RootFile()), "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Soft]\n\n");
+}
+
+// String data that a hand-written file gives as hex(1): may hold UTF-16 that
+// is no text; a query fails and says so instead of making it up.
+TEST_F(RegistryStore, StoredDataThatIsNoUnicodeTextFailsTheQuery) {
+  fs::create_directories(StoreDir());
+  WriteFile(RootFile(),
+            "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\K]\n"
+            "\"Lone\"=hex(1):61,00,00,d8,00,00\n"
+            "\"Odd\"=hex(2):61,00,62\n"
+            "\"List\"=hex(7):61,00,00,00,00,dc,00,00,00,00\n");
+  RegKey key = OpenLocal("K");
+  ASSERT_NE(key, nullptr);
+  RegTakeDiagnostic();
+  struct Case {
+    const char* name;
+    uint32_t type;
+    const char* says;
+  };
+  for (const Case& c : {Case{"Lone", kRegSz, "at byte 3 it has a lone surrogate"},
+                        Case{"Odd", kRegExpandSz, "at byte 3 it ends with half a character"},
+                        Case{"List", kRegMultiSz, "at byte 5 it has a lone surrogate"}}) {
+    uint32_t type = 0;
+    std::vector<uint8_t> data{1};
+    EXPECT_EQ(RegQueryValue(key, c.name, type, data), kRegNoTranslation) << c.name;
+    EXPECT_EQ(type, c.type) << "the value exists";
+    EXPECT_TRUE(data.empty());
+    std::string diagnostic = RegTakeDiagnostic();
+    EXPECT_NE(diagnostic.find(std::string("The string data of the value \"") + c.name + "\" in the registry is not "
+                              "Unicode text: " + c.says),
+              std::string::npos)
+        << diagnostic;
+  }
+  RegClose(key);
+}
+
+// A hand-written file without a byte-order mark is UTF-8 only when it is
+// valid UTF-8 as the standard defines it; otherwise it is Windows-1252, even
+// when its high bytes happen to look like the lead and trail bytes of UTF-8.
+TEST_F(RegistryStore, AWindows1252FileIsNotMistakenForUtf8) {
+  fs::create_directories(StoreDir());
+  // x, u-umlaut (FC), two degree signs (B0): FC B0 B0 is no UTF-8 character.
+  WriteFile(RootFile(), "Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\x\xFC\xB0\xB0]\r\n"
+                        "\"\xF5\x80\x80\"=\"\xC0\xAF\x80\"\r\n");
+  RegKey root = OpenLocal("");
+  ASSERT_NE(root, nullptr);
+  std::string name;
+  ASSERT_EQ(RegEnumKey(root, 0, name), kRegOk);
+  EXPECT_EQ(name, "x\u00FC\u00B0\u00B0");
+  RegClose(root);
+  RegKey key = OpenLocal("X\u00DC\u00B0\u00B0");
+  ASSERT_NE(key, nullptr);
+  EXPECT_EQ(QueryValue(key, "\u00F5\u20AC\u20AC"), (RegValue{kRegSz, Bytes("\u00C0\u00AF\u20AC\0"s)}));
+  RegClose(key);
 }
 
 TEST_F(RegistryStore, ADamagedFileIsNeverRewrittenAndSaysWhere) {

@@ -5,19 +5,34 @@
 
 namespace tav::test {
 
+namespace {
+
+void Restore(const char* name, bool had, const std::string& value) {
+  if (had) {
+    ::setenv(name, value.c_str(), 1);
+  } else {
+    ::unsetenv(name);
+  }
+}
+
+}  // namespace
+
 void RegistryTest::SetUp() {
   const char* old = std::getenv("TAV32_REGISTRY");
   hadSaved_ = old != nullptr;
   if (old != nullptr) saved_ = old;
+  // The store takes its code page from the locale when first used: the tests
+  // speak UTF-8 whatever locale they are run in.
+  const char* locale = std::getenv("LC_ALL");
+  hadLocale_ = locale != nullptr;
+  if (locale != nullptr) savedLocale_ = locale;
+  ::setenv("LC_ALL", "C.UTF-8", 1);
   UseStore(dir_.file("registry"));
 }
 
 void RegistryTest::TearDown() {
-  if (hadSaved_) {
-    ::setenv("TAV32_REGISTRY", saved_.c_str(), 1);
-  } else {
-    ::unsetenv("TAV32_REGISTRY");
-  }
+  Restore("TAV32_REGISTRY", hadSaved_, saved_);
+  Restore("LC_ALL", hadLocale_, savedLocale_);
 }
 
 void RegistryTest::UseStore(const std::string& directory) {

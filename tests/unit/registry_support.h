@@ -1,5 +1,5 @@
 // Helpers for the registry tests: a fresh store directory named by
-// TAV32_REGISTRY for each test, and the store files' text.
+// TAV32_REGISTRY for each test, a UTF-8 locale, and the store files' text.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -32,6 +32,8 @@ class RegistryTest : public ::testing::Test {
   std::string store_;
   std::string saved_;
   bool hadSaved_ = false;
+  std::string savedLocale_;
+  bool hadLocale_ = false;
 };
 
 // The value's type and bytes as the interface gives them back.

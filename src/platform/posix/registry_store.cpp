@@ -9,6 +9,8 @@
 // changes. A file that cannot be read as a registry file is never written:
 // every operation on its root fails and tells which file and line is at fault.
 // Parsed files are kept in memory and read again only when the file changed.
+// Names and string data are converted between the system's code page and the
+// store's Unicode text exactly, or the operation fails and says why.
 #include "platform/registry.h"
 
 #include <dirent.h>
@@ -24,6 +26,7 @@
 #include <unordered_set>
 
 #include "platform/fs.h"
+#include "platform/posix/code_page.h"
 #include "platform/posix/registry_format.h"
 #include "platform/posix/registry_text.h"
 #include "platform/system.h"
@@ -121,9 +124,8 @@ bool ReadAll(int fd, std::string& out) {
 // Names one step of a key path, or one value, may carry.
 bool IsStorableName(const std::string& name) { return name.find_first_of(std::string("\0\r\n", 3)) == std::string::npos; }
 
-// The steps of a subkey path in UTF-8; an empty path has none. One trailing
-// backslash is allowed; an empty step elsewhere, a step longer than a key
-// name may be, and line breaks are not.
+// The steps of a subkey path as written; an empty path has none. One trailing
+// backslash is allowed; an empty step elsewhere and line breaks are not.
 int SplitSteps(const std::string& subkey, std::vector<std::string>& steps) {
   steps.clear();
   std::string_view rest = subkey;
@@ -132,8 +134,8 @@ int SplitSteps(const std::string& subkey, std::vector<std::string>& steps) {
   for (;;) {
     size_t slash = rest.find('\\');
     std::string step(rest.substr(0, slash));
-    if (step.empty() || step.size() > kRegMaxKeyName || !IsStorableName(step)) return kRegInvalidName;
-    steps.push_back(regtext::AnsiToUtf8(step));
+    if (step.empty() || !IsStorableName(step)) return kRegInvalidName;
+    steps.push_back(std::move(step));
     if (slash == std::string_view::npos) return kRegOk;
     rest.remove_prefix(slash + 1);
   }
@@ -153,17 +155,27 @@ bool ValidComputerName(const std::string& name) {
          name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
 }
 
+// A file name's folded form, or empty when it is not text of the code page.
+std::string FoldedFileName(const CodePage& codePage, const std::string& name) {
+  std::string utf8;
+  std::string problem;
+  return codePage.ToUtf8(name, utf8, problem) ? FoldName(utf8) : std::string();
+}
+
 // The folder of a remote computer, its name compared without regard to case.
-std::string FindComputerFolder(const std::string& directory, const std::string& name) {
+// Folder names are file names: bytes of the code page, as the name is.
+std::string FindComputerFolder(const std::string& directory, const std::string& name, const CodePage& codePage) {
   std::string computers = directory + "/computers";
   if (DirectoryExists(computers + "/" + name)) return computers + "/" + name;
+  std::string wanted = FoldedFileName(codePage, name);
+  if (wanted.empty()) return std::string();
   DIR* dir = ::opendir(computers.c_str());
   if (dir == nullptr) return std::string();
   std::string found;
-  std::string wanted = FoldName(name);
   while (struct dirent* entry = ::readdir(dir)) {
     std::string candidate = entry->d_name;
-    if (ValidComputerName(candidate) && FoldName(candidate) == wanted && DirectoryExists(computers + "/" + candidate)) {
+    if (ValidComputerName(candidate) && FoldedFileName(codePage, candidate) == wanted &&
+        DirectoryExists(computers + "/" + candidate)) {
       found = computers + "/" + candidate;
       break;
     }
@@ -187,11 +199,11 @@ class Store {
     std::lock_guard<std::mutex> guard(mutex_);
     out = nullptr;
     size_t start = computer.find_first_not_of('\\');
-    std::string name = regtext::AnsiToUtf8(start == std::string::npos ? std::string() : computer.substr(start));
+    std::string name = start == std::string::npos ? std::string() : computer.substr(start);
     if (start == 0 || !ValidComputerName(name)) return kRegBadNetPath;
     std::string directory = StoreDirectory();
     if (directory.empty()) return kRegBadNetPath;
-    std::string folder = FindComputerFolder(directory, name);
+    std::string folder = FindComputerFolder(directory, name, codePage_);
     if (folder.empty()) return kRegBadNetPath;
     out = NewHandle(root, true, RootFile(folder, root), {});
     return kRegOk;
@@ -201,6 +213,8 @@ class Store {
     out = nullptr;
     std::vector<std::string> steps;
     if (int status = SplitSteps(subkey, steps)) return status;
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (!StepsInward(steps)) return kRegInvalidName;
     std::string file;
     auto walk = [&](StoredKey& key, bool& changed) {
       StoredKey* k = &key;
@@ -215,7 +229,6 @@ class Store {
       }
       return kRegOk;
     };
-    std::lock_guard<std::mutex> guard(mutex_);
     int status = create ? Modify(base, file, walk) : Inspect(base, file, walk);
     if (status != kRegOk) return status;
     std::vector<std::string> path = base->path;
@@ -231,8 +244,10 @@ class Store {
 
   int SetValue(RegKey key, const std::string& name, uint32_t type, const std::vector<uint8_t>& data) {
     if (!IsStorableName(name)) return kRegInvalidName;
-    StoredValue value{regtext::AnsiToUtf8(name), type, IsStringType(type) ? regtext::AnsiToUtf16(data) : data};
     std::lock_guard<std::mutex> guard(mutex_);
+    StoredValue value{std::string(), type, data};
+    if (!Inward("The value name", name, value.name)) return kRegInvalidName;
+    if (IsStringType(type) && !DataInward(name, data, value.data)) return kRegNoTranslation;
     std::string file;
     return Modify(key, file, [&](StoredKey& k, bool& changed) {
       const StoredValue* old = k.FindValue(value.name);
@@ -244,21 +259,30 @@ class Store {
 
   int QueryValue(RegKey key, const std::string& name, uint32_t& type, std::vector<uint8_t>& data) {
     std::lock_guard<std::mutex> guard(mutex_);
+    std::string storedName;
+    if (!Inward("The value name", name, storedName)) return kRegInvalidName;
     std::string file;
     return Inspect(key, file, [&](StoredKey& k, bool&) {
-      const StoredValue* value = k.FindValue(regtext::AnsiToUtf8(name));
+      const StoredValue* value = k.FindValue(storedName);
       if (value == nullptr) return kRegNotFound;
       type = value->type;
-      data = IsStringType(value->type) ? regtext::Utf16ToAnsi(value->data) : value->data;
+      data.clear();
+      if (!IsStringType(value->type)) {
+        data = value->data;
+      } else if (!DataOutward(*value, data)) {
+        return kRegNoTranslation;
+      }
       return kRegOk;
     });
   }
 
   int DeleteValue(RegKey key, const std::string& name) {
     std::lock_guard<std::mutex> guard(mutex_);
+    std::string storedName;
+    if (!Inward("The value name", name, storedName)) return kRegInvalidName;
     std::string file;
     return Modify(key, file, [&](StoredKey& k, bool& changed) {
-      changed = k.DeleteValue(regtext::AnsiToUtf8(name));
+      changed = k.DeleteValue(storedName);
       return changed ? kRegOk : kRegNotFound;
     });
   }
@@ -270,8 +294,7 @@ class Store {
       if (index >= k.Subkeys().size()) return kRegNoMoreItems;
       auto it = k.Subkeys().begin();
       std::advance(it, index);
-      name = regtext::Utf8ToAnsi(it->second->Name());
-      return kRegOk;
+      return Outward("The key name", it->second->Name(), name) ? kRegOk : kRegNoTranslation;
     });
   }
 
@@ -280,6 +303,7 @@ class Store {
     if (int status = SplitSteps(subkey, steps)) return status;
     if (steps.empty()) return kRegAccessDenied;
     std::lock_guard<std::mutex> guard(mutex_);
+    if (!StepsInward(steps)) return kRegInvalidName;
     std::string file;
     int status = Modify(parent, file, [&](StoredKey& key, bool& changed) {
       StoredKey* above = &key;
@@ -306,6 +330,73 @@ class Store {
   }
 
  private:
+  // Text of the interface in the store's UTF-8; false with the diagnostic
+  // set when it is not text of the code page.
+  // what names the text; whose (when not empty) tells what it belongs to.
+  bool Inward(const char* what, std::string_view text, std::string& out, const std::string& whose = {}) {
+    std::string problem;
+    if (codePage_.ToUtf8(text, out, problem)) return true;
+    diagnostic_ = std::string(what) + " \"" + Shown(ShowBytes(text)) + "\"" + whose +
+                  " cannot be converted from the code page " + codePage_.Name() + " to the registry's Unicode text: " +
+                  problem + ".";
+    return false;
+  }
+
+  // The store's UTF-8 text in the code page; false with the diagnostic set
+  // when a character has no form there.
+  bool Outward(const char* what, std::string_view utf8, std::string& out, const std::string& whose = {}) {
+    std::string problem;
+    if (codePage_.FromUtf8(utf8, out, problem)) return true;
+    diagnostic_ = std::string(what) + " \"" + Shown(ShowCharacters(utf8)) + "\"" + whose +
+                  " in the registry cannot be converted to the code page " + codePage_.Name() + ": " + problem + ".";
+    return false;
+  }
+
+  // The steps of a key path in UTF-8; false when one is not text of the code
+  // page (with the diagnostic set) or longer than a key name may be (in
+  // UTF-16 units, as the registry counts characters).
+  bool StepsInward(std::vector<std::string>& steps) {
+    for (std::string& step : steps) {
+      std::string utf8;
+      if (!Inward("The key name", step, utf8)) return false;
+      if (regtext::Utf8ToUtf16(utf8).size() / 2 > kRegMaxKeyName) return false;
+      step = std::move(utf8);
+    }
+    return true;
+  }
+
+  // String data of the interface (NULs included) as the store's UTF-16LE.
+  bool DataInward(const std::string& name, const std::vector<uint8_t>& data, std::vector<uint8_t>& out) {
+    std::string utf8;
+    std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+    if (!Inward("The string data", text, utf8, " of the value \"" + ShowBytes(name) + "\"")) return false;
+    out = regtext::Utf8ToUtf16(utf8);
+    return true;
+  }
+
+  // A string value's UTF-16LE data in the code page, NULs included.
+  bool DataOutward(const StoredValue& value, std::vector<uint8_t>& out) {
+    std::string whose = " of the value \"" + ShowCharacters(value.name) + "\"";
+    std::string utf8;
+    size_t failedAt = 0;
+    if (!regtext::Utf16ToUtf8(value.data.data(), value.data.size(), utf8, &failedAt)) {
+      diagnostic_ = "The string data" + whose + " in the registry is not Unicode text: at byte " +
+                    std::to_string(failedAt + 1) +
+                    (failedAt + 1 < value.data.size() ? " it has a lone surrogate." : " it ends with half a character.");
+      return false;
+    }
+    std::string text;
+    if (!Outward("The string data", utf8, text, whose)) return false;
+    out.assign(text.begin(), text.end());
+    return true;
+  }
+
+  // A text shown in a message, cut short when long.
+  static std::string Shown(const std::string& text) {
+    constexpr size_t kLongest = 120;
+    return text.size() <= kLongest ? text : text.substr(0, kLongest) + "...";
+  }
+
   RegKey NewHandle(RegRoot root, bool remote, std::string file, std::vector<std::string> path) {
     auto* key = new RegKeyObject{root, false, remote, std::move(file), std::move(path), false};
     handles_.insert(key);
@@ -462,6 +553,7 @@ class Store {
   std::unordered_set<RegKey> handles_;
   std::map<std::string, LoadedFile> files_;
   std::string diagnostic_;
+  CodePage codePage_ = CodePage::OfLocale();
 };
 
 Store& TheStore() {

@@ -13,53 +13,6 @@ constexpr uint16_t kHighControls[32] = {
 
 uint32_t AnsiChar(uint8_t byte) { return byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : byte; }
 
-// The 1252 byte of a character, or -1 when it has none.
-int AnsiByte(uint32_t cp) {
-  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
-  for (int i = 0; i < 32; ++i) {
-    if (kHighControls[i] == cp) return 0x80 + i;
-  }
-  return -1;
-}
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-// Decodes the character at i and moves i past it; -1 for a malformed one
-// (i then moves one byte on).
-int64_t NextCodePoint(std::string_view s, size_t& i) {
-  uint8_t lead = static_cast<uint8_t>(s[i++]);
-  if (lead < 0x80) return lead;
-  // Lead bytes F5 to FF begin no character at all.
-  int extra = lead >= 0xF0 && lead < 0xF5 ? 3 : lead >= 0xE0 && lead < 0xF0 ? 2 : lead >= 0xC2 && lead < 0xE0 ? 1 : -1;
-  if (extra < 0 || i + static_cast<size_t>(extra) > s.size()) return -1;
-  uint32_t cp = lead & (0x3F >> extra);
-  for (int k = 0; k < extra; ++k) {
-    uint8_t next = static_cast<uint8_t>(s[i + static_cast<size_t>(k)]);
-    if ((next & 0xC0) != 0x80) return -1;
-    cp = (cp << 6) | (next & 0x3F);
-  }
-  static constexpr uint32_t kSmallest[4] = {0, 0x80, 0x800, 0x10000};
-  if (cp < kSmallest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return -1;
-  i += static_cast<size_t>(extra);
-  return cp;
-}
-
 void AppendUnit(std::vector<uint8_t>& out, uint32_t unit) {
   out.push_back(static_cast<uint8_t>(unit & 0xFF));
   out.push_back(static_cast<uint8_t>(unit >> 8));
@@ -83,43 +36,59 @@ uint32_t UpperCase(uint32_t cp) {
   return cp;
 }
 
+// The number of bytes that follow a lead byte: C2..DF one, E0..EF two,
+// F0..F4 three. -1 for bytes that begin no character: continuation bytes,
+// C0 and C1 (they could only begin overlong forms) and F5..FF (they could
+// only begin characters beyond U+10FFFF).
+int FollowingBytes(uint8_t lead) {
+  if (lead >= 0xC2 && lead <= 0xDF) return 1;
+  if (lead >= 0xE0 && lead <= 0xEF) return 2;
+  if (lead >= 0xF0 && lead <= 0xF4) return 3;
+  return -1;
+}
+
 }  // namespace
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+int64_t NextCodePoint(std::string_view s, size_t& i) {
+  uint8_t lead = static_cast<uint8_t>(s[i++]);
+  if (lead < 0x80) return lead;
+  int extra = FollowingBytes(lead);
+  if (extra < 0 || i + static_cast<size_t>(extra) > s.size()) return -1;
+  uint32_t cp = lead & (0x3F >> extra);
+  for (int k = 0; k < extra; ++k) {
+    uint8_t next = static_cast<uint8_t>(s[i + static_cast<size_t>(k)]);
+    if ((next & 0xC0) != 0x80) return -1;
+    cp = (cp << 6) | (next & 0x3F);
+  }
+  // Overlong forms, surrogates and characters beyond U+10FFFF.
+  static constexpr uint32_t kSmallest[4] = {0, 0x80, 0x800, 0x10000};
+  if (cp < kSmallest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return -1;
+  i += static_cast<size_t>(extra);
+  return cp;
+}
 
 std::string AnsiToUtf8(std::string_view ansi) {
   std::string out;
   out.reserve(ansi.size());
   for (char c : ansi) AppendUtf8(out, AnsiChar(static_cast<uint8_t>(c)));
-  return out;
-}
-
-std::string Utf8ToAnsi(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size());
-  for (size_t i = 0; i < utf8.size();) {
-    int64_t cp = NextCodePoint(utf8, i);
-    int byte = cp < 0 ? -1 : AnsiByte(static_cast<uint32_t>(cp));
-    out += byte < 0 ? '?' : static_cast<char>(byte);
-  }
-  return out;
-}
-
-std::vector<uint8_t> AnsiToUtf16(const std::vector<uint8_t>& ansi) {
-  std::vector<uint8_t> out;
-  out.reserve(ansi.size() * 2);
-  for (uint8_t byte : ansi) AppendUnit(out, AnsiChar(byte));
-  return out;
-}
-
-std::vector<uint8_t> Utf16ToAnsi(const std::vector<uint8_t>& utf16) {
-  std::vector<uint8_t> out;
-  out.reserve(utf16.size() / 2);
-  for (size_t i = 0; i + 1 < utf16.size(); i += 2) {
-    uint32_t unit = utf16[i] | (static_cast<uint32_t>(utf16[i + 1]) << 8);
-    bool pair = unit >= 0xD800 && unit < 0xDC00 && i + 3 < utf16.size() && utf16[i + 3] >= 0xDC && utf16[i + 3] < 0xE0;
-    if (pair) i += 2;
-    int byte = pair ? -1 : AnsiByte(unit);
-    out.push_back(byte < 0 ? static_cast<uint8_t>('?') : static_cast<uint8_t>(byte));
-  }
   return out;
 }
 
@@ -140,17 +109,21 @@ std::vector<uint8_t> Utf8ToUtf16(std::string_view utf8) {
   return out;
 }
 
-bool Utf16ToUtf8(const uint8_t* data, size_t size, std::string& out) {
-  if (size % 2 != 0) return false;
+bool Utf16ToUtf8(const uint8_t* data, size_t size, std::string& out, size_t* failedAt) {
   out.clear();
   out.reserve(size / 2);
+  auto fail = [&](size_t at) {
+    if (failedAt != nullptr) *failedAt = at;
+    return false;
+  };
   for (size_t i = 0; i < size; i += 2) {
+    if (i + 1 >= size) return fail(i);
     uint32_t unit = data[i] | (static_cast<uint32_t>(data[i + 1]) << 8);
-    if (unit >= 0xDC00 && unit < 0xE000) return false;
+    if (unit >= 0xDC00 && unit < 0xE000) return fail(i);
     if (unit >= 0xD800 && unit < 0xDC00) {
-      if (i + 3 >= size) return false;
+      if (i + 3 >= size) return fail(i);
       uint32_t low = data[i + 2] | (static_cast<uint32_t>(data[i + 3]) << 8);
-      if (low < 0xDC00 || low >= 0xE000) return false;
+      if (low < 0xDC00 || low >= 0xE000) return fail(i);
       unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
       i += 2;
     }
