@@ -110,6 +110,8 @@ bool RunSynchronization(SyncContext& ctx) {
   GuardNesting(ctx);
   GuardReportFile(ctx);
   ctx.destinationRoot = ctx.rightPath;
+  ctx.defaultFileMode = platform::DefaultFileMode();
+  ctx.defaultDirectoryMode = platform::DefaultDirectoryMode();
   if (!ctx.StopRequested()) {
     st.ui->SetControlText(kLeftDirectory, ctx.leftPath);
     st.ui->SetControlText(kRightDirectory, ctx.rightPath);
@@ -127,7 +129,7 @@ bool RunSynchronization(SyncContext& ctx) {
   if (platform::DirectoryExists(ctx.rightPath)) {
     SyncWalk(ctx);
   } else {
-    CopyTree(ctx);
+    CopyTree(ctx, false);
   }
   return !ctx.StopRequested();
 }
