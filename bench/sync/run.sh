@@ -83,35 +83,27 @@ ri=$(printf '%s\n' ${initial[rsync]} | median)
 [ -d ours ] || "$binary" sync.tav
 [ -d rsynccopy ] || rsync -a --delete src/ rsynccopy/
 
-ours_same=() rsync_same=()
-for round in $(seq "$repeat"); do
-  if [ $((round % 2)) -eq 0 ]; then
-    ours_same+=("$(timed "$binary" sync.tav)")
-    rsync_same+=("$(timed rsync -a --delete src/ rsynccopy/)")
-  else
-    rsync_same+=("$(timed rsync -a --delete src/ rsynccopy/)")
-    ours_same+=("$(timed "$binary" sync.tav)")
-  fi
-done
-os=$(printf '%s\n' "${ours_same[@]}" | median)
-rs=$(printf '%s\n' "${rsync_same[@]}" | median)
+# One round of ours against rsync, the first to go alternating by round; the
+# times are added to ours_times and rsync_times.
+ours_run() { ours_times+=("$(timed "$binary" sync.tav)"); }
+rsync_run() { rsync_times+=("$(timed rsync -a --delete src/ rsynccopy/)"); }
+in_turn() { if [ $(($1 % 2)) -eq 0 ]; then ours_run; rsync_run; else rsync_run; ours_run; fi; }
 
-ours_changed=() rsync_changed=()
+ours_times=() rsync_times=()
+for round in $(seq "$repeat"); do in_turn "$round"; done
+os=$(printf '%s\n' "${ours_times[@]}" | median)
+rs=$(printf '%s\n' "${rsync_times[@]}" | median)
+
+ours_times=() rsync_times=()
 for round in $(seq "$repeat"); do
   # 1% of the files get new contents and a new time.
   find src -type f | shuf -n 200 --random-source=<(yes "$round") | while read -r f; do
     printf 'changed %s\n' "$round" >> "$f"
   done
-  if [ $((round % 2)) -eq 0 ]; then
-    ours_changed+=("$(timed "$binary" sync.tav)")
-    rsync_changed+=("$(timed rsync -a --delete src/ rsynccopy/)")
-  else
-    rsync_changed+=("$(timed rsync -a --delete src/ rsynccopy/)")
-    ours_changed+=("$(timed "$binary" sync.tav)")
-  fi
+  in_turn "$round"
 done
-oc=$(printf '%s\n' "${ours_changed[@]}" | median)
-rc=$(printf '%s\n' "${rsync_changed[@]}" | median)
+oc=$(printf '%s\n' "${ours_times[@]}" | median)
+rc=$(printf '%s\n' "${rsync_times[@]}" | median)
 
 diff -r src ours >/dev/null && echo "check: destination equals source"
 echo "medians of $repeat interleaved rounds (seconds)"
