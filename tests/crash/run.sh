@@ -8,7 +8,7 @@
 #
 #   tests/crash/run.sh [KILLS] [BUILD-DIRECTORY] [SEED]
 #
-# KILLS defaults to 1,000 (the full run, about a quarter of an hour); the
+# KILLS defaults to 1,000 (the full run, five to ten minutes); the
 # build directory (default: build) must hold tav32 and tests/tav32_crash.
 set -euo pipefail
 kills=${1:-1000}
