@@ -68,14 +68,45 @@ class PieceCopier {
   bool direct_ = true;
 };
 
+// The directory that receives staged copies, opened once for all the copies
+// into it. The first trustedLength characters of its path may pass through
+// symbolic links; below them every component must be a real directory.
+// While open it holds a shared lock on the directory, so that the removal of
+// staging leftovers (RemoveStagingLeftovers) never takes a live copy's
+// temporary file.
+class StagingDirectory {
+ public:
+  StagingDirectory() = default;
+  StagingDirectory(const StagingDirectory&) = delete;
+  StagingDirectory& operator=(const StagingDirectory&) = delete;
+
+  // Opens the directory of destination, or keeps it when it is open already
+  // with at least this much checked.
+  bool OpenFor(const std::string& destination, size_t trustedLength, int& error);
+  void Close();
+  bool IsOpen() const { return handle_.IsOpen(); }
+  intptr_t Handle() const { return handle_.Handle(); }
+  // A fresh name: "!SYN~" and six letters.
+  std::string NextName();
+
+ private:
+  File handle_;
+  std::string path_;
+  size_t trustedLength_ = 0;
+  uint64_t sequence_ = 0;
+};
+
 // A temporary file, named "!SYN~" and a random tail, in the directory of a
 // destination; renamed over the destination only by Commit. Discarded (the
 // temporary removed) when it goes out of scope uncommitted. The first
 // trustedLength characters of the destination's directory may pass through
 // symbolic links; below them every component must be a real directory.
+// Given a StagingDirectory, it uses that one (which must outlive it) instead
+// of opening the directory itself.
 class StagedFile {
  public:
   StagedFile() = default;
+  explicit StagedFile(StagingDirectory& shared) : directory_(&shared) {}
   StagedFile(const StagedFile&) = delete;
   StagedFile& operator=(const StagedFile&) = delete;
   ~StagedFile() { Discard(); }
@@ -92,7 +123,6 @@ class StagedFile {
   void Discard();
 
  private:
-  bool OpenDirectory(const std::string& destination, size_t trustedLength, int& error);
   // Makes the temporary entry under a fresh name with make(directory, name).
   bool CreateEntry(const std::string& destination, size_t trustedLength,
                    const std::function<bool(intptr_t, const std::string&)>& make, int& error);
@@ -101,9 +131,16 @@ class StagedFile {
   std::string temporary_;
   std::string temporaryName_;
   File file_;
-  File directory_;
+  StagingDirectory own_;
+  StagingDirectory* directory_ = &own_;
   bool active_ = false;
 };
+
+// Removes the staged copies that killed runs left among a directory's
+// listed entries (names "!SYN~" and six letters), unless a live copy is
+// being staged there (by this process or another): then nothing is touched.
+// Returns how many were removed.
+size_t RemoveStagingLeftovers(const std::string& directory, const std::vector<FindData>& entries);
 
 // Sets the permission bits (07777) of a path; a symbolic link is left alone
 // (links carry no permissions of their own) and counts as success.

@@ -90,6 +90,9 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view data, int& 
 // or not the file exists yet and survives the file being replaced by rename.
 // A symbolic link is followed, as the replacement follows it. One process
 // must not take a second lock on the same directory while it holds one.
+// Once held, it removes the temporary files that replacements of this file
+// killed before they finished have left: every replacement runs under the
+// lock, so no live writer's temporary file can be among them.
 class UpdateLock {
  public:
   explicit UpdateLock(const std::string& path);

@@ -53,7 +53,7 @@ void ReportCopyFailure(SyncContext& ctx, const char* text, const std::string& pa
 
 // Permission bits of a copy: the source's with Preserve, else the default.
 uint32_t CopyPermissions(const SyncContext& ctx, const platform::FileStatus& status) {
-  return ctx.request.preserve ? (status.permissions & 0777) : platform::DefaultFileMode();
+  return ctx.request.preserve ? (status.permissions & 0777) : ctx.defaultFileMode;
 }
 
 void FinishAndCommit(SyncContext& ctx, platform::StagedFile& staged, const std::string& source,
@@ -78,7 +78,7 @@ void CopyLink(SyncContext& ctx, const std::string& source, const std::string& de
     ReportCopyFailure(ctx, "File %s could not be copied.", source, error);
     return;
   }
-  platform::StagedFile staged;
+  platform::StagedFile staged(ctx.staging);
   if (!staged.CreateLink(destination, target, trustedLength, error)) {
     ReportCopyFailure(ctx, "File %s could not be copied to.", destination, error);
     return;
@@ -198,7 +198,7 @@ void CopyOneFile(SyncContext& ctx, const std::string& source, const std::string&
     ReportCopyFailure(ctx, "File %s could not be copied.", source, platform::LastError());
     return;
   }
-  platform::StagedFile staged;
+  platform::StagedFile staged(ctx.staging);
   if (!staged.CreateFile(destination, TrustedLength(ctx, destination, directoryChecked), error)) {
     ReportCopyFailure(ctx, "File %s could not be copied to.", destination, error);
     return;
@@ -213,9 +213,10 @@ void DeleteOneFile(SyncContext& ctx, const std::string& path) {
   if (!platform::DeleteFile(path, error)) ReportCopyFailure(ctx, "File %s could not be deleted.", path, error);
 }
 
-bool MakeDirectoryPath(SyncContext& ctx, const std::string& path) {
+bool MakeDirectoryPath(SyncContext& ctx, const std::string& path, bool parentChecked) {
   if (ctx.request.reportOnly) return true;
-  return platform::MakeDirectories(path, ctx.toRoot.size());
+  size_t trusted = parentChecked ? ParentPath(path).size() : 0;
+  return platform::MakeDirectories(path, trusted > ctx.toRoot.size() ? trusted : ctx.toRoot.size());
 }
 
 void CopySecurityInfo(SyncContext& ctx, const std::string& source, const std::string& target,

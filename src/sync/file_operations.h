@@ -23,8 +23,10 @@ void DeleteOneFile(SyncContext& ctx, const std::string& path);
 // Creates a directory and every missing one above it; failures are silent.
 // The statement's To may be reached through a symbolic link, nothing below
 // it: false when the directory is not there as a real directory afterwards
-// (true under ReportOnly, where nothing is made).
-bool MakeDirectoryPath(SyncContext& ctx, const std::string& path);
+// (true under ReportOnly, where nothing is made). parentChecked tells that
+// the parent is known to be a real directory below To, so that the path up
+// to it is trusted and only the last directory is made.
+bool MakeDirectoryPath(SyncContext& ctx, const std::string& path, bool parentChecked);
 // Copies owner, group, permission bits and access-control lists of source to
 // target when the statement asks for security; messages name shownAs.
 void CopySecurityInfo(SyncContext& ctx, const std::string& source, const std::string& target,

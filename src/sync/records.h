@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/state.h"
+#include "platform/file_ops.h"
 #include "platform/fs.h"
 
 namespace tav::sync {
@@ -89,6 +90,12 @@ struct SyncContext {
   std::string destinationRoot;
   bool securityWarningPending = false;
   std::vector<char> copyBuffer;
+  // The destination directory that copies are staged in, kept open from one
+  // copy to the next into the same directory.
+  platform::StagingDirectory staging;
+  // The modes that new files and directories get, read once per statement.
+  uint32_t defaultFileMode = 0666;
+  uint32_t defaultDirectoryMode = 0777;
 
   bool StopRequested() const { return st.stopRequested.load(); }
 };

@@ -17,7 +17,17 @@ void SortEntries(EntryList& list) {
   });
 }
 
-bool ScanDirectory(SyncContext& ctx, const std::string& directory, EntryList& list) {
+void RemoveStagingLeftovers(SyncContext& ctx, const std::string& directory, const EntryList& list) {
+  if (ctx.request.reportOnly) return;
+  bool reserved = std::any_of(list.begin(), list.end(),
+                              [](const platform::FindData& entry) { return IsReservedName(entry.name); });
+  if (!reserved) return;
+  // This run's own open staging directory would look like a live copy.
+  ctx.staging.Close();
+  platform::RemoveStagingLeftovers(directory, list);
+}
+
+bool ScanDirectory(SyncContext& ctx, const std::string& directory, EntryList& list, bool destination) {
   bool isRoot = directory == ctx.fromRoot || directory == ctx.toRoot;
   int error = 0;
   platform::ListStatus status = platform::ListDirectory(directory, isRoot, list, error);
@@ -29,6 +39,7 @@ bool ScanDirectory(SyncContext& ctx, const std::string& directory, EntryList& li
     list.clear();
     return false;
   }
+  if (destination) RemoveStagingLeftovers(ctx, directory, list);
   list.erase(std::remove_if(list.begin(), list.end(),
                             [&](const platform::FindData& entry) { return !AcceptEntry(ctx, entry, directory); }),
              list.end());

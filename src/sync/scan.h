@@ -19,6 +19,11 @@ void SortEntries(EntryList& list);
 // Lists the accepted entries of a directory in name order. On failure the
 // error is reported, the list is empty and false is returned. A statement
 // root may be reached through a symbolic link; a directory below one may not.
-bool ScanDirectory(SyncContext& ctx, const std::string& directory, EntryList& list);
+// In a destination directory, the staged copies that killed runs left are
+// removed first.
+bool ScanDirectory(SyncContext& ctx, const std::string& directory, EntryList& list, bool destination);
+// Removes the staged copies that killed runs left among a destination
+// directory's entries (not under ReportOnly, nor while a copy is live there).
+void RemoveStagingLeftovers(SyncContext& ctx, const std::string& directory, const EntryList& list);
 
 }  // namespace tav::sync

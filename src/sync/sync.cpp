@@ -103,6 +103,8 @@ bool RunSynchronization(SyncContext& ctx) {
   GuardNesting(ctx);
   GuardReportFile(ctx);
   ctx.destinationRoot = ctx.rightPath;
+  ctx.defaultFileMode = platform::DefaultFileMode();
+  ctx.defaultDirectoryMode = platform::DefaultDirectoryMode();
   if (!ctx.StopRequested()) {
     st.ui->SetControlText(kLeftDirectory, ctx.leftPath);
     st.ui->SetControlText(kRightDirectory, ctx.rightPath);
@@ -120,7 +122,7 @@ bool RunSynchronization(SyncContext& ctx) {
   if (platform::DirectoryExists(ctx.rightPath)) {
     SyncWalk(ctx);
   } else {
-    CopyTree(ctx);
+    CopyTree(ctx, false);
   }
   return !ctx.StopRequested();
 }

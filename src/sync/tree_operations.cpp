@@ -5,6 +5,7 @@
 #include "sync/matchers.h"
 #include "sync/paths.h"
 #include "sync/reports.h"
+#include "sync/scan.h"
 #include "ui/user_interface.h"
 
 namespace tav::sync {
@@ -26,8 +27,8 @@ void ShowDirectories(SyncContext& ctx) {
 // directory's data, which is what it would have had. Security goes only onto
 // a directory that was made, never through a link in the way of one. True
 // when the directory is there (or would be, under ReportOnly).
-bool CreateDestinationDirectory(SyncContext& ctx, bool& created) {
-  bool made = MakeDirectoryPath(ctx, ctx.rightPath);
+bool CreateDestinationDirectory(SyncContext& ctx, bool& created, bool parentChecked) {
+  bool made = MakeDirectoryPath(ctx, ctx.rightPath, parentChecked);
   if (made) CopySecurityInfo(ctx, ctx.leftPath, ctx.rightPath, ctx.rightPath);
   created = true;
   platform::FindData data;
@@ -62,7 +63,7 @@ DirectoryMode PlannedDirectoryMode(const SyncContext& ctx) {
   }
   if (!platform::ReadStatus(ctx.leftPath, status, error)) return mode;
   mode.apply = true;
-  mode.permissions = ctx.request.preserve ? (status.permissions & 0777) : platform::DefaultDirectoryMode();
+  mode.permissions = ctx.request.preserve ? (status.permissions & 0777) : ctx.defaultDirectoryMode;
   return mode;
 }
 
@@ -71,24 +72,34 @@ void ApplyDirectoryMode(const SyncContext& ctx, const DirectoryMode& mode) {
   if (mode.apply) platform::SetPermissions(ctx.rightPath, mode.permissions, error);
 }
 
-void CopyTreeEntry(SyncContext& ctx, const platform::FindData& entry, bool& created, bool& made,
-                   DirectoryMode& mode) {
+// The state of one directory of a copied tree while its entries are copied.
+struct TreeDirectory {
+  bool parentChecked = false;  // its parent is there as a real directory
+  bool created = false;        // its ADD line is written
+  bool made = false;           // it was made (with its security) for a file
+  bool present = false;        // it is there as a real directory, made or not
+  DirectoryMode mode;
+};
+
+void CopyTreeEntry(SyncContext& ctx, const platform::FindData& entry, TreeDirectory& tree) {
   if (entry.IsDirectory()) {
     ctx.leftPath = JoinPath(ctx.leftPath, entry.name);
     ctx.rightPath = JoinPath(ctx.rightPath, entry.name);
-    CopyTree(ctx);
+    // A subdirectory that was made means that this directory was made too.
+    if (CopyTree(ctx, tree.present)) tree.present = true;
     ctx.leftPath = ParentPath(ctx.leftPath);
     ctx.rightPath = ParentPath(ctx.rightPath);
     if (!ctx.StopRequested()) ShowDirectories(ctx);
     return;
   }
-  if (!created) {
-    made = CreateDestinationDirectory(ctx, created);
+  if (!tree.created) {
+    tree.made = CreateDestinationDirectory(ctx, tree.created, tree.parentChecked);
+    tree.present = tree.present || tree.made;
     // Security copied onto the new directory must not keep it from being filled.
-    if (ctx.request.copySecurity) mode = PlannedDirectoryMode(ctx);
+    if (ctx.request.copySecurity) tree.mode = PlannedDirectoryMode(ctx);
   }
   std::string destination = JoinPath(ctx.rightPath, entry.name);
-  CopyOneFile(ctx, JoinPath(ctx.leftPath, entry.name), destination, made);
+  CopyOneFile(ctx, JoinPath(ctx.leftPath, entry.name), destination, tree.made);
   WriteReportLine(ctx, ReportAction::kAdd, destination, entry);
 }
 
@@ -107,13 +118,14 @@ void RemoveTreeEntry(SyncContext& ctx, const platform::FindData& entry) {
 
 }  // namespace
 
-void CopyTree(SyncContext& ctx) {
-  bool created = false;
-  bool made = false;
-  if (ctx.request.createEmptyDirs) made = CreateDestinationDirectory(ctx, created);
-  if (ctx.StopRequested() || ctx.failed) return;
-  DirectoryMode mode = PlannedDirectoryMode(ctx);
-  if (ctx.StopRequested()) return;
+bool CopyTree(SyncContext& ctx, bool parentChecked) {
+  TreeDirectory tree;
+  tree.parentChecked = parentChecked;
+  if (ctx.request.createEmptyDirs) tree.made = CreateDestinationDirectory(ctx, tree.created, parentChecked);
+  tree.present = tree.made;
+  if (ctx.StopRequested() || ctx.failed) return tree.present;
+  tree.mode = PlannedDirectoryMode(ctx);
+  if (ctx.StopRequested()) return tree.present;
   ShowDirectories(ctx);
   ctx.st.ui->SetControlText(kStatusLine, "Copying directory");
   std::vector<platform::FindData> entries;
@@ -121,10 +133,11 @@ void CopyTree(SyncContext& ctx) {
   platform::ListDirectory(ctx.leftPath, ctx.leftPath == ctx.fromRoot, entries, error);
   for (const platform::FindData& entry : entries) {
     if (!AcceptedOnBothSides(ctx, entry)) continue;
-    CopyTreeEntry(ctx, entry, created, made, mode);
+    CopyTreeEntry(ctx, entry, tree);
     if (ctx.StopRequested()) break;
   }
-  ApplyDirectoryMode(ctx, mode);
+  ApplyDirectoryMode(ctx, tree.mode);
+  return tree.present;
 }
 
 void RemoveTree(SyncContext& ctx) {
@@ -144,6 +157,7 @@ void RemoveTree(SyncContext& ctx) {
   if (!ctx.request.reportOnly) platform::MakeOwnerWritable(ctx.rightPath, error);
   std::vector<platform::FindData> entries;
   platform::ListDirectory(ctx.rightPath, false, entries, error);
+  RemoveStagingLeftovers(ctx, ctx.rightPath, entries);
   for (const platform::FindData& entry : entries) {
     if (!AcceptedOnBothSides(ctx, entry)) continue;
     RemoveTreeEntry(ctx, entry);

@@ -99,7 +99,7 @@ void SourceOnly(SyncContext& ctx, const FindData& left) {
   if (left.IsDirectory()) {
     ctx.leftPath = leftFull;
     ctx.rightPath = rightFull;
-    CopyTree(ctx);
+    CopyTree(ctx, true);
     ctx.leftPath = ParentPath(ctx.leftPath);
     ctx.rightPath = ParentPath(ctx.rightPath);
     return;
@@ -176,8 +176,8 @@ void SyncWalk(SyncContext& ctx) {
   ShowWalk(ctx);
   EntryList left;
   EntryList right;
-  bool leftListed = ScanDirectory(ctx, ctx.leftPath, left);
-  bool rightListed = ScanDirectory(ctx, ctx.rightPath, right);
+  bool leftListed = ScanDirectory(ctx, ctx.leftPath, left, false);
+  bool rightListed = ScanDirectory(ctx, ctx.rightPath, right, true);
   if (!leftListed || !rightListed) {
     ctx.failed = true;
     return;

@@ -1,11 +1,14 @@
 // The engine on real temporary trees, for what a program file cannot
-// arrange: a write that fails in the middle of a copy.
+// arrange: a write that fails in the middle of a copy, leftovers of killed
+// runs, a live copy in the same directory.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 
+#include "platform/file_ops.h"
 #include "sync/records.h"
 #include "sync/sync.h"
 #include "test_support.h"
@@ -100,6 +103,80 @@ TEST_F(SyncEngine, NullArrayAndRejectedRequestsTouchNothing) {
   EXPECT_FALSE(SynchronizeDir(st_, &args));
   EXPECT_EQ(st_.errorCode, 2);
   EXPECT_FALSE(fs::exists(root_ / "dst" / "f.txt"));
+}
+
+// The names in a directory, sorted.
+std::vector<std::string> Names(const fs::path& directory) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(directory)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(SyncEngine, StagedCopiesOfKilledRunsAreRemovedAndLookAlikesKept) {
+  Write(root_ / "src" / "f.txt", "new");
+  fs::create_directories(root_ / "src" / "sub");
+  Write(root_ / "src" / "sub" / "g.txt", "g");
+  fs::create_directories(root_ / "dst" / "sub");
+  fs::create_directories(root_ / "dst" / "gone");
+  for (const char* name : {"!SYN~Ab12Cd", "!SYN~zzzzzz", "!SYN~short", "!SYN~toolong1", "!SYN0000.txt", "!syn~abcdef"}) {
+    Write(root_ / "dst" / name, std::string(4000, 'x'));
+  }
+  Write(root_ / "dst" / "sub" / "!SYN~000000", "x");
+  Write(root_ / "dst" / "gone" / "!SYN~q1w2e3", "x");
+  ArgumentArray args = Statement();
+  args[kSlotAdd] = Argument::Number(1);
+  args[kSlotDelete] = Argument::Number(1);
+  args[kSlotSubdirectories] = Argument::Number(1);
+  EXPECT_TRUE(SynchronizeDir(st_, &args));
+  EXPECT_EQ(Names(root_ / "dst"),
+            (std::vector<std::string>{"!SYN0000.txt", "!SYN~short", "!SYN~toolong1", "!syn~abcdef", "f.txt", "sub"}));
+  EXPECT_EQ(Names(root_ / "dst" / "sub"), std::vector<std::string>{"g.txt"});
+}
+
+TEST_F(SyncEngine, LeftoversStayUnderReportOnlyAndWhileACopyIsStagedThere) {
+  Write(root_ / "src" / "f.txt", "new");
+  Write(root_ / "dst" / "!SYN~Ab12Cd", "x");
+  ArgumentArray args = Statement();
+  args[kSlotAdd] = Argument::Number(1);
+  args[kSlotReportOnly] = Argument::Number(1);
+  args[kSlotReport] = Argument::Text((root_ / "report.txt").string());
+  EXPECT_TRUE(SynchronizeDir(st_, &args));
+  EXPECT_TRUE(fs::exists(root_ / "dst" / "!SYN~Ab12Cd"));
+  {
+    // Another copy is being staged in the directory: its temporary is live.
+    platform::StagingDirectory live;
+    int error = 0;
+    ASSERT_TRUE(live.OpenFor((root_ / "dst" / "f.txt").string(), 0, error));
+    ArgumentArray real = Statement();
+    real[kSlotAdd] = Argument::Number(1);
+    EXPECT_TRUE(SynchronizeDir(st_, &real));
+    EXPECT_TRUE(fs::exists(root_ / "dst" / "!SYN~Ab12Cd"));
+    EXPECT_EQ(ReadAll(root_ / "dst" / "f.txt"), "new");
+  }
+  ArgumentArray again = Statement();
+  again[kSlotAdd] = Argument::Number(1);
+  EXPECT_TRUE(SynchronizeDir(st_, &again));
+  EXPECT_EQ(Names(root_ / "dst"), std::vector<std::string>{"f.txt"});
+}
+
+// A tree copy makes each directory once, below directories that hold only
+// directories, and never makes one through a link put in the way.
+TEST_F(SyncEngine, TreeCopyMakesNestedDirectoriesAndRefusesALinkInTheWay) {
+  for (const char* dir : {"a/b/c", "a/b/d", "a/e"}) {
+    fs::create_directories(root_ / "src" / "tree" / dir);
+    Write(root_ / "src" / "tree" / dir / "f", dir);
+  }
+  fs::create_directories(root_ / "elsewhere");
+  ArgumentArray args = Statement();
+  args[kSlotAdd] = Argument::Number(1);
+  args[kSlotSubdirectories] = Argument::Number(1);
+  EXPECT_TRUE(SynchronizeDir(st_, &args));
+  for (const char* dir : {"a/b/c", "a/b/d", "a/e"}) EXPECT_EQ(ReadAll(root_ / "dst" / "tree" / dir / "f"), dir);
+  fs::create_directory_symlink(root_ / "elsewhere", root_ / "dst" / "link");
+  EXPECT_FALSE(platform::MakeDirectories((root_ / "dst" / "link" / "x").string(), (root_ / "dst").string().size()));
+  EXPECT_FALSE(platform::MakeDirectories((root_ / "dst" / "link").string(), (root_ / "dst").string().size()));
+  EXPECT_TRUE(fs::is_empty(root_ / "elsewhere"));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // POSIX staged copies: data pieces, temporary files beside the destination
 // and the rename that puts a finished copy in place.
 #include <fcntl.h>
-#include <sys/random.h>
+#include <sys/file.h>
 #include <time.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,24 +32,55 @@ void FillStatus(const struct stat& info, FileStatus& out) {
   out.writeNanoseconds = static_cast<uint32_t>(info.st_mtim.tv_nsec);
 }
 
-// "!SYN~" and six random letters: the engine's listings never show it.
-std::string TemporaryName() {
-  static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  unsigned char bytes[6] = {};
-  if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
-    // Without random bytes the clock and the process still make the name unlikely to clash.
-    struct timespec now {};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    uint64_t seed = static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(::getpid()) << 20);
-    for (unsigned char& b : bytes) {
-      b = static_cast<unsigned char>(seed);
-      seed = seed * 6364136223846793005ull + 1442695040888963407ull;
-      seed ^= seed >> 29;
-    }
+constexpr char kStagingPrefix[] = "!SYN~";
+constexpr char kNameLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr size_t kNameTail = 6;
+
+// A well-mixed 64-bit value from a counter (the finaliser of SplitMix64).
+uint64_t Mix(uint64_t value) {
+  value = (value ^ (value >> 30)) * 0xbf58476d1ce4e5b9ull;
+  value = (value ^ (value >> 27)) * 0x94d049bb133111ebull;
+  return value ^ (value >> 31);
+}
+
+// Where a directory's run of names starts: the clock and this object's
+// address. No system call is needed (the clock is read in user space); a
+// name that clashes, by chance or by design, is only skipped, since every
+// temporary entry is created exclusively.
+uint64_t NameSeed(const void* self) {
+  struct timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return Mix((static_cast<uint64_t>(now.tv_sec) << 30) ^ static_cast<uint64_t>(now.tv_nsec) ^
+             reinterpret_cast<uintptr_t>(self));
+}
+
+bool IsStagingName(const std::string& name) {
+  constexpr size_t kPrefix = sizeof kStagingPrefix - 1;
+  return name.size() == kPrefix + kNameTail && name.compare(0, kPrefix, kStagingPrefix) == 0 &&
+         name.find_first_not_of(kNameLetters, kPrefix) == std::string::npos;
+}
+
+// Opens a directory below its trusted part component by component, so that a
+// link met on the way is refused, not passed through. The trusted part and
+// the first component below it are opened in one step.
+File OpenCheckedDirectory(const std::string& directory, size_t trustedLength) {
+  constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+  size_t end = directory.size();
+  int flags = kFlags;
+  if (directory.size() > trustedLength) {
+    size_t cut = directory.rfind('/', trustedLength);
+    end = directory.find('/', cut == std::string::npos ? 0 : cut + 1);
+    if (end == std::string::npos) end = directory.size();
+    flags |= O_NOFOLLOW;
   }
-  std::string name = "!SYN~";
-  for (unsigned char b : bytes) name += kLetters[b % (sizeof kLetters - 1)];
-  return name;
+  File current(::open(directory.substr(0, end).c_str(), flags));
+  for (size_t start = end + 1; current.IsOpen() && start < directory.size(); start = end + 1) {
+    end = directory.find('/', start);
+    if (end == std::string::npos) end = directory.size();
+    std::string component = directory.substr(start, end - start);
+    if (!component.empty()) current = File(::openat(Fd(current), component.c_str(), kFlags | O_NOFOLLOW));
+  }
+  return current;
 }
 
 constexpr int kNameAttempts = 100;
@@ -125,44 +156,50 @@ long PieceCopier::CopyThroughBuffer(File& from, File& to, std::vector<char>& buf
   return n;
 }
 
-bool StagedFile::OpenDirectory(const std::string& destination, size_t trustedLength, int& error) {
-  Discard();
-  destination_ = destination;
+bool StagingDirectory::OpenFor(const std::string& destination, size_t trustedLength, int& error) {
   std::string directory = DirectoryOf(destination);
-  constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-  // The trusted part may pass through links; every component below it is
-  // opened as itself, so that a link met on the way is refused, not passed
-  // through. The first such component is opened together with the trusted
-  // part, in one step.
-  size_t end = directory.size();
-  int flags = kFlags;
-  if (directory.size() > trustedLength) {
-    size_t cut = directory.rfind('/', trustedLength);
-    end = directory.find('/', cut == std::string::npos ? 0 : cut + 1);
-    if (end == std::string::npos) end = directory.size();
-    flags |= O_NOFOLLOW;
-  }
-  File current(::open(directory.substr(0, end).c_str(), flags));
-  for (size_t start = end + 1; current.IsOpen() && start < directory.size(); start = end + 1) {
-    end = directory.find('/', start);
-    if (end == std::string::npos) end = directory.size();
-    std::string component = directory.substr(start, end - start);
-    if (!component.empty()) current = File(::openat(Fd(current), component.c_str(), kFlags | O_NOFOLLOW));
-  }
-  if (!current.IsOpen()) {
+  if (handle_.IsOpen() && directory == path_ && trustedLength >= trustedLength_) return true;
+  Close();
+  File opened = OpenCheckedDirectory(directory, trustedLength);
+  if (!opened.IsOpen()) {
     error = errno;
     return false;
   }
-  directory_ = std::move(current);
+  while (::flock(Fd(opened), LOCK_SH) != 0) {
+    if (errno != EINTR) {
+      error = errno;
+      return false;
+    }
+  }
+  handle_ = std::move(opened);
+  path_ = directory;
+  trustedLength_ = trustedLength;
+  sequence_ = NameSeed(this);
   return true;
+}
+
+void StagingDirectory::Close() {
+  handle_.Close();
+  path_.clear();
+}
+
+std::string StagingDirectory::NextName() {
+  uint64_t bits = Mix(++sequence_);
+  std::string name = kStagingPrefix;
+  for (size_t i = 0; i < kNameTail; ++i, bits /= sizeof kNameLetters - 1) {
+    name += kNameLetters[bits % (sizeof kNameLetters - 1)];
+  }
+  return name;
 }
 
 bool StagedFile::CreateEntry(const std::string& destination, size_t trustedLength,
                              const std::function<bool(intptr_t, const std::string&)>& make, int& error) {
-  if (!OpenDirectory(destination, trustedLength, error)) return false;
+  Discard();
+  destination_ = destination;
+  if (!directory_->OpenFor(destination, trustedLength, error)) return false;
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    std::string name = TemporaryName();
-    if (make(directory_.Handle(), name)) {
+    std::string name = directory_->NextName();
+    if (make(directory_->Handle(), name)) {
       temporaryName_ = name;
       size_t slash = destination.find_last_of('/');
       temporary_ = (slash == std::string::npos ? std::string() : destination.substr(0, slash + 1)) + name;
@@ -172,7 +209,7 @@ bool StagedFile::CreateEntry(const std::string& destination, size_t trustedLengt
     if (errno != EEXIST) break;
   }
   error = errno;
-  directory_.Close();
+  own_.Close();
   return false;
 }
 
@@ -209,20 +246,38 @@ bool StagedFile::Commit(bool flush, int& error) {
   file_.Close();
   size_t slash = destination_.find_last_of('/');
   std::string name = slash == std::string::npos ? destination_ : destination_.substr(slash + 1);
-  if (::renameat(Fd(directory_), temporaryName_.c_str(), Fd(directory_), name.c_str()) != 0) {
+  int directory = static_cast<int>(directory_->Handle());
+  if (::renameat(directory, temporaryName_.c_str(), directory, name.c_str()) != 0) {
     error = errno;
     return false;
   }
   active_ = false;
-  directory_.Close();
+  own_.Close();
   return true;
 }
 
 void StagedFile::Discard() {
   file_.Close();
-  if (active_) ::unlinkat(Fd(directory_), temporaryName_.c_str(), 0);
+  if (active_) ::unlinkat(static_cast<int>(directory_->Handle()), temporaryName_.c_str(), 0);
   active_ = false;
-  directory_.Close();
+  own_.Close();
+}
+
+size_t RemoveStagingLeftovers(const std::string& directory, const std::vector<FindData>& entries) {
+  std::vector<const std::string*> leftovers;
+  for (const FindData& entry : entries) {
+    if (!entry.IsDirectory() && IsStagingName(entry.name)) leftovers.push_back(&entry.name);
+  }
+  if (leftovers.empty()) return 0;
+  File opened(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW));
+  // Every copy in progress holds a shared lock on its directory: when the
+  // exclusive one cannot be had at once, one of these may be live.
+  if (!opened.IsOpen() || ::flock(Fd(opened), LOCK_EX | LOCK_NB) != 0) return 0;
+  size_t removed = 0;
+  for (const std::string* name : leftovers) {
+    if (::unlinkat(Fd(opened), name->c_str(), 0) == 0) ++removed;
+  }
+  return removed;
 }
 
 }  // namespace tav::platform

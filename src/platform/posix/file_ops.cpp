@@ -89,19 +89,21 @@ bool MakeDirectory(const std::string& path, int& error) {
 bool MakeDirectories(const std::string& path, size_t trustedLength) {
   if (path.empty()) return false;
   std::string parent = DirectoryOf(path);
-  if (path.size() > trustedLength) {
+  bool trusted = path.size() <= trustedLength;
+  if (parent.size() > trustedLength) {
     // Below the trusted part the parents are made or checked first, from the
     // top down, so that nothing is created through a link met on the way.
     if (parent == path || !MakeDirectories(parent, trustedLength)) return false;
     if (::mkdir(path.c_str(), 0777) == 0) return true;
     return errno == EEXIST && IsUsableDirectory(path, false);
   }
+  // The parent is trusted: mkdir never follows a link in the last component.
   if (::mkdir(path.c_str(), 0777) == 0) return true;
-  if (errno == EEXIST) return IsUsableDirectory(path, true);
+  if (errno == EEXIST) return IsUsableDirectory(path, trusted);
   if (errno != ENOENT) return false;
   if (parent == path || !MakeDirectories(parent, trustedLength)) return false;
   if (::mkdir(path.c_str(), 0777) == 0) return true;
-  return errno == EEXIST && IsUsableDirectory(path, true);
+  return errno == EEXIST && IsUsableDirectory(path, trusted);
 }
 
 bool IsRealDirectory(const std::string& path, size_t trustedLength) {

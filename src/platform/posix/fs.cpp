@@ -185,22 +185,60 @@ bool IsReadOnlyFile(const std::string& path) {
 
 namespace {
 
-// Creates a new, empty temporary file in directory and returns its
-// descriptor (-1 on failure) and name. It is created with mode 0666 less the
-// umask, as any new file, without changing the process's umask (which other
-// threads may be relying on).
-int CreateTemporaryFile(const std::string& directory, std::string& name) {
-  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+// The temporary files of one file's replacement are named after it: a dot,
+// the file's name (cut so that the whole name fits in a directory entry),
+// ".tav32~" and a random tail of kTailLength letters. The name tells a later
+// update of the same file which leftovers of a killed update are its own.
+constexpr char kTemporaryLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+constexpr size_t kTailLength = 8;
+constexpr size_t kLongestTitle = 200;
+
+std::string TemporaryPrefix(const std::string& target) {
+  return "." + FileTitle(target).substr(0, kLongestTitle) + ".tav32~";
+}
+
+bool IsTemporaryOf(std::string_view name, const std::string& prefix) {
+  if (name.size() != prefix.size() + kTailLength || name.substr(0, prefix.size()) != prefix) return false;
+  std::string_view tail = name.substr(prefix.size());
+  return tail.find_first_not_of(kTemporaryLetters) == std::string_view::npos;
+}
+
+// Creates a new, empty temporary file for target in directory and returns
+// its descriptor (-1 on failure) and path. It is created with mode 0666 less
+// the umask, as any new file, without changing the process's umask (which
+// other threads may be relying on).
+int CreateTemporaryFile(const std::string& directory, const std::string& target, std::string& name) {
   std::random_device seed;
   std::mt19937 random(seed());
-  std::uniform_int_distribution<size_t> pick(0, sizeof kLetters - 2);
+  std::uniform_int_distribution<size_t> pick(0, sizeof kTemporaryLetters - 2);
+  const std::string prefix = directory + "/" + TemporaryPrefix(target);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    name = directory + "/.tav32-";
-    for (int i = 0; i < 8; ++i) name += kLetters[pick(random)];
+    name = prefix;
+    for (size_t i = 0; i < kTailLength; ++i) name += kTemporaryLetters[pick(random)];
     int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
+}
+
+// Removes what killed replacements of target left in the locked directory.
+// Only the holder of the directory's update lock may do this: every writer
+// holds it while its temporary file exists, so none of these is a live one.
+void RemoveLeftoverTemporaries(int directoryFd, const std::string& target) {
+  int listFd = ::openat(directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (listFd < 0) return;
+  DIR* dir = ::fdopendir(listFd);
+  if (dir == nullptr) {
+    ::close(listFd);
+    return;
+  }
+  const std::string prefix = TemporaryPrefix(target);
+  std::vector<std::string> leftovers;
+  while (dirent* entry = ::readdir(dir)) {
+    if (entry->d_type != DT_DIR && IsTemporaryOf(entry->d_name, prefix)) leftovers.emplace_back(entry->d_name);
+  }
+  ::closedir(dir);
+  for (const std::string& name : leftovers) ::unlinkat(directoryFd, name.c_str(), 0);
 }
 
 // The file that a replacement of path writes: the target of a symbolic link
@@ -221,7 +259,7 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view data, int& 
   std::string target = ReplacementTarget(path);
   std::string directory = DirectoryOf(target);
   std::string name;
-  int fd = CreateTemporaryFile(directory, name);
+  int fd = CreateTemporaryFile(directory, target, name);
   if (fd < 0) {
     error = errno;
     return false;
@@ -258,7 +296,8 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view data, int& 
 }
 
 UpdateLock::UpdateLock(const std::string& path) {
-  int fd = ::open(DirectoryOf(ReplacementTarget(path)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  std::string target = ReplacementTarget(path);
+  int fd = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   while (::flock(fd, LOCK_EX) != 0) {
     if (errno != EINTR) {
@@ -267,6 +306,7 @@ UpdateLock::UpdateLock(const std::string& path) {
     }
   }
   handle_ = fd;
+  RemoveLeftoverTemporaries(fd, target);
 }
 
 UpdateLock::~UpdateLock() {
