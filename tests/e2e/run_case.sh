@@ -17,8 +17,10 @@
 #                  nonzero exit fails the case
 # In expected texts, @WORK@ stands for the work directory. The run sees
 # WORK (the work directory), WINDIR (WORK/windows, which holds the debug log)
-# and TAV32_REGISTRY (WORK/registry).
+# and TAV32_REGISTRY (WORK/registry), and TAV32_PLATFORM: "windows" for a
+# Windows executable (a binary whose name ends in .exe), else "posix".
 set -u
+case "$1" in *.exe) export TAV32_PLATFORM=windows ;; *) export TAV32_PLATFORM=posix ;; esac
 binary=$(readlink -f "$1")
 program=$(readlink -f "$2")
 base=${program%.tav}
