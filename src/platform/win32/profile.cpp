@@ -7,7 +7,7 @@
 // fails, as the file-based profile module does on other systems.
 #include "platform/profile.h"
 
-#include <windows.h>
+#include "platform/win32/win32_api.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -9,10 +9,10 @@
 // a deletion never reaches the parent key itself.
 #include "platform/registry.h"
 
-#include <windows.h>
+#include "platform/win32/win32_api.h"
 
-// The headers name the ANSI and wide registry functions through macros with
-// the same names as this interface's functions.
+// The system headers name the ANSI and wide registry functions through macros
+// with the same names as this interface's functions.
 #undef RegSetValue
 #undef RegQueryValue
 #undef RegDeleteKey
