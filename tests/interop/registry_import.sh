@@ -18,6 +18,8 @@ keys=('HKEY_LOCAL_MACHINE\Software\TAV32 Interop' 'HKEY_CURRENT_USER\Software\TA
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tav32-interop.XXXXXX")
 export WINEPREFIX=$work/wine WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
+# The program's text is Windows-1252, the code page Wine takes for this locale.
+export LC_ALL=C.UTF-8
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
   rm -rf "$work"
