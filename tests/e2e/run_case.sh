@@ -15,23 +15,14 @@
 #   CASE.exit      expected exit code (default 0)
 #   CASE.check     bash script run in the work directory after the run; a
 #                  nonzero exit fails the case
-#   CASE.platforms the builds the case is meant for ("posix", "windows"),
-#                  then ":" and why, when it is not meant for every build; on
-#                  another build the case is skipped (exit code 77)
 # In expected texts, @WORK@ stands for the work directory. The run sees
 # WORK (the work directory), WINDIR (WORK/windows, which holds the debug log)
-# and TAV32_REGISTRY (WORK/registry), and TAV32_PLATFORM: "windows" for a
-# Windows executable (a binary whose name ends in .exe), else "posix".
+# and TAV32_REGISTRY (WORK/registry).
 set -u
-case "$1" in *.exe) export TAV32_PLATFORM=windows ;; *) export TAV32_PLATFORM=posix ;; esac
 binary=$(readlink -f "$1")
 program=$(readlink -f "$2")
 base=${program%.tav}
 name=$(basename "$program")
-if [ -f "$base.platforms" ] && ! cut -d: -f1 "$base.platforms" | head -n 1 | grep -qw "$TAV32_PLATFORM"; then
-  echo "SKIP: not a case for the $TAV32_PLATFORM build: $(cat "$base.platforms")"
-  exit 77
-fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tav32-e2e.XXXXXX")
 trap 'rm -rf "$work"' EXIT
