@@ -8,8 +8,8 @@
 
 #include "core/messages.h"
 #include "core/text.h"
-#include "ini/profile.h"
 #include "ini/profile_layout.h"
+#include "platform/profile.h"
 
 namespace tav::ini {
 
@@ -51,7 +51,7 @@ std::optional<size_t> ReadWholeSection(InterpreterState& st, const std::string& 
   try {
     buffer.assign(kSectionBufferSize, '\0');
     for (;;) {
-      size_t count = GetProfileSection(FullPathOf(file), section, buffer);
+      size_t count = platform::ProfileReadSection(FullPathOf(file), section, buffer);
       if (count != buffer.size() - 2) return count;
       buffer.resize(buffer.size() * 2, '\0');
     }
@@ -150,7 +150,7 @@ bool IniAddLine(InterpreterState& st, const ArgumentArray* args) {
   std::optional<size_t> insertAt = InsertionPoint(buffer, *count, line, key);
   if (!insertAt) return false;
   if (!InsertLine(st, buffer, *insertAt, line)) return false;
-  return WriteProfileSection(FullPathOf(file), section, buffer.data(), &lock);
+  return platform::ProfileWriteSection(FullPathOf(file), section, buffer.data(), &lock);
 }
 
 bool IniCopyLine(InterpreterState& st, const ArgumentArray* args) {
@@ -162,12 +162,12 @@ bool IniCopyLine(InterpreterState& st, const ArgumentArray* args) {
     return false;
   }
   std::vector<char> value(kValueBufferSize, '\0');
-  size_t count = GetProfileString(FullPathOf((*args)[0].text), section, key, "", value);
+  size_t count = platform::ProfileReadString(FullPathOf((*args)[0].text), section, key, "", value);
   if (count == 0) {
     st.errorCode = kErrNoSectionOrLine;
     return false;
   }
-  return WriteProfileString(FullPathOf((*args)[1].text), section, key, std::string_view(value.data(), count));
+  return platform::ProfileWriteString(FullPathOf((*args)[1].text), section, key, std::string_view(value.data(), count));
 }
 
 bool IniChangeLine(InterpreterState& st, const ArgumentArray* args) {
@@ -178,7 +178,7 @@ bool IniChangeLine(InterpreterState& st, const ArgumentArray* args) {
     st.errorCode = kErrSyntax;
     return false;
   }
-  return WriteProfileString(FullPathOf((*args)[0].text), (*args)[1].text, KeyOf(entry), ValueOf(entry));
+  return platform::ProfileWriteString(FullPathOf((*args)[0].text), (*args)[1].text, KeyOf(entry), ValueOf(entry));
 }
 
 bool IniCopySection(InterpreterState& st, const ArgumentArray* args) {
@@ -192,7 +192,7 @@ bool IniCopySection(InterpreterState& st, const ArgumentArray* args) {
     st.errorCode = kErrNoSection;
     return false;
   }
-  return WriteProfileSection(FullPathOf((*args)[1].text), section, buffer.data());
+  return platform::ProfileWriteSection(FullPathOf((*args)[1].text), section, buffer.data());
 }
 
 bool IniDeleteLine(InterpreterState& st, const ArgumentArray* args) {
@@ -211,12 +211,12 @@ bool IniDeleteLine(InterpreterState& st, const ArgumentArray* args) {
     st.errorCode = kErrNoLine;
     return false;
   }
-  return WriteProfileSection(FullPathOf(file), section, buffer.data(), &lock);
+  return platform::ProfileWriteSection(FullPathOf(file), section, buffer.data(), &lock);
 }
 
 bool IniDeleteSection(InterpreterState& st, const ArgumentArray* args) {
   if (!HasArguments(args, 2)) return false;
-  if (!DeleteProfileSection(FullPathOf((*args)[0].text), (*args)[1].text)) {
+  if (!platform::ProfileDeleteSection(FullPathOf((*args)[0].text), (*args)[1].text)) {
     st.errorCode = kErrNoSection;
     return false;
   }

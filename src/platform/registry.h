@@ -1,6 +1,7 @@
 // The registry: keys with typed values, on this computer or a remote one.
-// On POSIX there is no system registry, so the implementation behind this
-// interface is a store of text files of the interpreter's own.
+// On Windows this is the system registry; on POSIX there is none, so the
+// implementation behind this interface is a store of text files of the
+// interpreter's own.
 //
 // Names and string data cross this interface in the system's code page, as
 // the ANSI functions of a registry take them (on POSIX: the locale's charset,
@@ -83,7 +84,8 @@ int RegDeleteKey(RegKey parent, const std::string& subkey);
 // because the store itself is at fault (a damaged store file, naming the
 // file and line; a store file that could not be read or written; text that
 // could not be converted, naming it and the byte or character at fault), taken
-// away so that it is told once. Empty when there is none.
+// away so that it is told once. Empty when there is none, and always on
+// Windows, whose registry tells its failures through the status alone.
 std::string RegTakeDiagnostic();
 
 }  // namespace tav::platform

@@ -32,6 +32,10 @@ class StatementTest : public IniTest {
   InterpreterState st_;
 };
 
+// These compare the files byte for byte, as the profile module writes them.
+// On Windows the system's profile writer lays files out its own way; the
+// statements are tested there by what the profile reads give back.
+#ifndef _WIN32
 TEST_F(StatementTest, AddLinePlacesLineBeforeLastLineWithItsKey) {
   Put("a.ini", "[386Enh]\ndevice=a.386\nx=1\ndevice=c.386\n[b]\nq=1\n");
   ASSERT_TRUE(Run(IniAddLine, {"a.ini", "386enh", "device=b.386"}));
@@ -129,6 +133,8 @@ TEST_F(StatementTest, CopySectionAndDeleteSection) {
   EXPECT_EQ(st_.errorCode, kErrNoSection);
   EXPECT_FALSE(Reported());
 }
+
+#endif  // _WIN32
 
 // The argument rules that a check applies without a file.
 TEST(IniArguments, KeysOfLinesAndOfCopiedKeys) {

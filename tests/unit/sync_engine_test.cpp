@@ -2,7 +2,9 @@
 // arrange: a write that fails in the middle of a copy, leftovers of killed
 // runs, a live copy in the same directory.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 #include <algorithm>
 #include <csignal>
@@ -45,6 +47,7 @@ class SyncEngine : public ::testing::Test {
   test::RecordingUi ui_;
 };
 
+#ifndef _WIN32  // file size limits are a POSIX resource limit
 // Runs f with files limited to limit bytes; writes beyond fail with EFBIG.
 template <typename F>
 void WithFileSizeLimit(rlim_t limit, F f) {
@@ -78,6 +81,7 @@ TEST_F(SyncEngine, FailedWriteKeepsTheOldDestination) {
                          ".\r\nPOSSIBLE DATA LOSS!\r\nCause (error code 0x1b): File too large\r\n";
   EXPECT_NE(log.find(expected), std::string::npos) << log;
 }
+#endif
 
 TEST_F(SyncEngine, SuccessfulOverwriteReplacesReadOnlyDestination) {
   Write(root_ / "src" / "f.txt", "new");

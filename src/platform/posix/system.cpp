@@ -42,6 +42,8 @@ void OnInterrupt(int) {
 
 }  // namespace
 
+const char* SystemName() { return "POSIX"; }
+
 std::string WindowsDirectory() {
   std::string windir = Env("WINDIR");
   if (!windir.empty()) return windir;
@@ -64,6 +66,11 @@ std::string ExecutableDirectory() {
   std::string path(buffer, static_cast<size_t>(n));
   return path.substr(0, path.find_last_of('/') + 1);
 }
+
+// Programs here receive separate arguments, and there is no user profile of
+// the system's own: the core keeps its own rules for both.
+std::optional<std::string> WholeCommandLine() { return std::nullopt; }
+std::optional<std::string> ProfileCommandLine() { return std::nullopt; }
 
 namespace {
 
