@@ -19,7 +19,7 @@ start=$(date +%s)
 cmake --preset windows -DTAV32_WERROR=ON
 cmake --build --preset windows
 status=0
-ctest --preset windows -j2 || status=$?
+timeout 1200 ctest --preset windows -j2 --timeout 600 || status=$?
 # The Wine server the tests left running is no longer needed.
 WINEPREFIX=$PWD/build-win/wineprefix wineserver -k 2>/dev/null || true
 echo "Windows build and tests under Wine: $(( $(date +%s) - start )) s"

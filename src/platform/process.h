@@ -15,6 +15,9 @@ struct ChildProcess {
   intptr_t id = -1;
   intptr_t outputRead = -1;
   intptr_t inputWrite = -1;
+  // What holds the child together with every process it starts, so that
+  // ending it ends them too (a job on Windows); -1 where there is none.
+  intptr_t group = -1;
 };
 
 // A command to run: the command line as written, and the same split into its

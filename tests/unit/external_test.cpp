@@ -30,6 +30,14 @@ TEST(SplitCommandLine, FollowsWindowsArgumentRules) {
   EXPECT_EQ(SplitCommandLine("   "), (Strings{}));
 }
 
+TEST(JoinCommandLine, SplitsBackIntoTheSameArguments) {
+  for (const Strings& argv : {Strings{"/bin/sh", "-c", "echo \"$0\" | tr a-z A-Z"},
+                              Strings{"C:\\Program Files\\x.exe", "a\\", "b c\\", "\\\"q\\\"", "", "\t"}}) {
+    EXPECT_EQ(SplitCommandLine(JoinCommandLine(argv)), argv) << JoinCommandLine(argv);
+  }
+  EXPECT_EQ(JoinCommandLine({"p", "a", "b c"}), "p a \"b c\"");
+}
+
 // Children run through the POSIX shell and its tools; the Windows build has
 // its own tests of children started through the spawn program.
 #ifndef _WIN32

@@ -42,6 +42,17 @@ void ClosePipe(Pipe& pipe) {
   pipe = Pipe{};
 }
 
+// A job for a child and whatever it starts; null when the child cannot be
+// put into one (it is then ended alone).
+HANDLE JoinNewJob(HANDLE process) {
+  HANDLE job = ::CreateJobObjectA(nullptr, nullptr);
+  if (job != nullptr && !::AssignProcessToJobObject(job, process)) {
+    ::CloseHandle(job);
+    job = nullptr;
+  }
+  return job;
+}
+
 }  // namespace
 
 bool StartChild(const ChildCommand& command, ChildProcess& child, int& error) {
@@ -65,8 +76,10 @@ bool StartChild(const ChildCommand& command, ChildProcess& child, int& error) {
   startup.hStdOutput = output.write;
   startup.hStdError = output.write;
   PROCESS_INFORMATION started{};
-  BOOL ok = ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP, nullptr,
-                             nullptr, &startup, &started);
+  // Started suspended, so that it is in its job before it can start
+  // anything of its own.
+  BOOL ok = ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP | CREATE_SUSPENDED,
+                             nullptr, nullptr, &startup, &started);
   if (!ok) error = LastError();
   // The child's ends belong to the child now; the output pipe breaks once it
   // and whatever it started have ended.
@@ -77,6 +90,8 @@ bool StartChild(const ChildCommand& command, ChildProcess& child, int& error) {
     ::CloseHandle(output.read);
     return false;
   }
+  child.group = FromHandle(JoinNewJob(started.hProcess));
+  ::ResumeThread(started.hThread);
   ::CloseHandle(started.hThread);
   child.id = FromHandle(started.hProcess);
   child.outputRead = FromHandle(output.read);
@@ -122,15 +137,16 @@ int WaitChild(ChildProcess& child) {
   bool ok = ::WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0 && ::GetExitCodeProcess(process, &code);
   ::CloseHandle(process);
   child.id = -1;
+  CloseEnd(child.group);
   // Exit codes beyond int's range (status codes of a crash) stay failures.
   if (!ok || code > 0x7fffffff) return -1;
   return static_cast<int>(code);
 }
 
-// Ends the spawn program; the command it started goes with it, as the spawn
-// program keeps it in a job that ends when the spawn program does.
+// Ends the spawn program and everything it started: the whole job.
 void TerminateChild(ChildProcess& child) {
   if (child.id < 0) return;
+  if (child.group >= 0) ::TerminateJobObject(AsHandle(child.group), kAbortExitCode);
   ::TerminateProcess(AsHandle(child.id), kAbortExitCode);
   WaitChild(child);
 }
