@@ -1,0 +1,43 @@
+// Helpers shared by the Windows implementation of the synchronisation
+// engine's file operations.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "platform/file_ops.h"
+
+namespace tav::platform {
+
+// The attribute bits SetFileAttributesA accepts; the others (directory,
+// reparse point, compressed, ...) are the system's own.
+constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                      FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                                      FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+inline HANDLE HandleOf(const File& file) { return reinterpret_cast<HANDLE>(file.Handle()); }
+inline File FileOf(HANDLE handle) {
+  return File(handle == INVALID_HANDLE_VALUE ? intptr_t{-1} : reinterpret_cast<intptr_t>(handle));
+}
+
+// A FILETIME as a 64-bit count, and back.
+uint64_t FromFileTime(const FILETIME& time);
+FILETIME ToFileTime(uint64_t time);
+// The directory part of a path (either separator): "." for a bare name, the
+// root kept with its separator ("C:\", "\").
+std::string DirectoryOf(const std::string& path);
+// Whether an entry with these attributes and reparse tag is a link (a
+// symbolic link or a junction), which the engine never follows.
+bool IsLinkEntry(DWORD attributes, DWORD reparseTag);
+// The reparse tag of a path that is a reparse point (0 when none is found).
+DWORD ReparseTagOf(const std::string& path);
+// Attributes with a link's directory bit dropped: the engine treats a link as
+// an entry of its own, never as the directory it may point to.
+DWORD ListedAttributes(DWORD attributes, bool isLink);
+// Clears the read-only attribute of a path; true when it was set and is now
+// cleared (old tells the attributes to restore).
+bool ClearReadOnly(const std::string& path, DWORD& old);
+
+}  // namespace tav::platform
