@@ -9,6 +9,14 @@
 #include "platform/file_ops.h"
 #include "test_support.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#include <sddl.h>
+#undef CreateFile
+#undef DeleteFile
+#undef RemoveDirectory
+#endif
+
 namespace tav::platform {
 namespace {
 
@@ -216,6 +224,79 @@ TEST_F(FileOps, MakeDirectoriesBuildsTheMissingChain) {
   Write("file", "x");
   EXPECT_FALSE(MakeDirectories(JoinPath(Path("file"), "below"), temp_.path().size()));
 }
+
+#ifdef _WIN32
+
+DWORD AttributesOf(const std::string& path) { return ::GetFileAttributesA(path.c_str()); }
+
+// The access list of a path in the system's text form.
+std::string AccessListText(const std::string& path) {
+  DWORD needed = 0;
+  ::GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+  std::vector<char> descriptor(needed + 1);
+  std::string text;
+  if (needed == 0 || !::GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), needed, &needed)) {
+    return text;
+  }
+  char* converted = nullptr;
+  if (::ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor.data(), SDDL_REVISION_1,
+                                                             DACL_SECURITY_INFORMATION, &converted, nullptr)) {
+    text = converted;
+    ::LocalFree(converted);
+  }
+  return text;
+}
+
+TEST_F(FileOps, WindowsAttributesAreTheSystemsOwnBits) {
+  Write("source.txt", "x");
+  ASSERT_TRUE(::SetFileAttributesA(Path("source.txt").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+  FileStatus source;
+  int error = 0;
+  ASSERT_TRUE(ReadStatus(Path("source.txt"), source, error));
+  EXPECT_FALSE(IsWriteProtected(source));
+  Write("kept.txt", "x");
+  ASSERT_TRUE(SetAttributes(Path("kept.txt"), CopiedAttributes(source, true), error));
+  EXPECT_EQ(AttributesOf(Path("kept.txt")) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+            static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+  EXPECT_EQ(CopiedAttributes(source, false), static_cast<uint32_t>(FILE_ATTRIBUTE_NORMAL));
+  FindData data;
+  ASSERT_TRUE(ReadFindData(Path("kept.txt"), data, error));
+  EXPECT_EQ(data.attributes & (kAttrHidden | kAttrSystem), kAttrHidden | kAttrSystem);
+}
+
+TEST_F(FileOps, WindowsReadOnlyDirectoryStillTakesEntries) {
+  int error = 0;
+  ASSERT_TRUE(MakeDirectory(Path("dir"), error));
+  ASSERT_TRUE(::SetFileAttributesA(Path("dir").c_str(), FILE_ATTRIBUTE_READONLY));
+  FileStatus status;
+  ASSERT_TRUE(ReadStatus(Path("dir"), status, error));
+  EXPECT_TRUE(status.isDirectory);
+  EXPECT_FALSE(IsWriteProtected(status));
+}
+
+TEST_F(FileOps, WindowsSecurityCopyCarriesTheAccessList) {
+  Write("source.txt", "x");
+  Write("target.txt", "y");
+  // A protected list that grants the world reading and the owner everything.
+  const char* wanted = "D:P(A;;FA;;;OW)(A;;FR;;;WD)";
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA(wanted, SDDL_REVISION_1, &descriptor, nullptr));
+  bool set = ::SetFileSecurityA(Path("source.txt").c_str(), DACL_SECURITY_INFORMATION, descriptor);
+  ::LocalFree(descriptor);
+  ASSERT_TRUE(set) << ::GetLastError();
+  std::string sourceList = AccessListText(Path("source.txt"));
+  ASSERT_FALSE(sourceList.empty());
+  ASSERT_NE(AccessListText(Path("target.txt")), sourceList);
+
+  SecurityInfo info;
+  std::vector<SecurityIssue> issues;
+  ASSERT_TRUE(ReadSecurity(Path("source.txt"), false, info, issues));
+  WriteSecurity(Path("target.txt"), info, issues);
+  EXPECT_TRUE(issues.empty());
+  EXPECT_EQ(AccessListText(Path("target.txt")), sourceList);
+}
+
+#endif
 
 }  // namespace
 }  // namespace tav::platform

@@ -1,11 +1,9 @@
 // Windows staged copies: data pieces, temporary files beside the destination
 // and the rename that puts a finished copy in place.
-#include <windows.h>
-
 #include <functional>
 
-#include "platform/file_ops.h"
 #include "platform/win32/file_util.h"
+#include "platform/file_ops.h"
 
 namespace tav::platform {
 

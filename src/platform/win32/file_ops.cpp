@@ -1,10 +1,8 @@
 // Windows files, links and directories for the synchronisation engine.
-#include <windows.h>
-
 #include <vector>
 
-#include "platform/file_ops.h"
 #include "platform/win32/file_util.h"
+#include "platform/file_ops.h"
 
 namespace tav::platform {
 

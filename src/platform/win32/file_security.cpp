@@ -1,12 +1,10 @@
 // Windows attributes, times and security information. The security
 // descriptor is copied with its owner, group and access list, and with the
 // audit list when it is asked for and SeSecurityPrivilege can be claimed.
-#include <windows.h>
-
 #include <vector>
 
-#include "platform/file_ops.h"
 #include "platform/win32/file_util.h"
+#include "platform/file_ops.h"
 
 namespace tav::platform {
 

@@ -3,6 +3,11 @@
 #pragma once
 
 #include <windows.h>
+// The system's macros for its "A" and "W" variants would rename the platform
+// layer's own operations of the same names.
+#undef CreateFile
+#undef DeleteFile
+#undef RemoveDirectory
 
 #include <cstdint>
 #include <string>
