@@ -49,11 +49,22 @@ std::string WithoutLongPrefix(const std::string& path) {
 
 }  // namespace
 
-bool ReadLinkTarget(const std::string& /*path*/, std::string& /*target*/, int& error) {
-  // The text of a link is not read on Windows: a link is reported as a file
-  // that cannot be copied, never followed.
-  error = ERROR_NOT_SUPPORTED;
-  return false;
+bool ReadLinkTarget(const std::string& path, std::string& target, int& error) {
+  HANDLE handle = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return Failed(error);
+  std::vector<char> buffer(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
+  DWORD got = 0;
+  bool read = ::DeviceIoControl(handle, FSCTL_GET_REPARSE_POINT, nullptr, 0, buffer.data(),
+                                static_cast<DWORD>(buffer.size()), &got, nullptr) != 0;
+  if (!read) error = static_cast<int>(::GetLastError());
+  ::CloseHandle(handle);
+  if (!read) return false;
+  if (!LinkTextOf(buffer.data(), got, target)) {
+    error = ERROR_NOT_A_REPARSE_POINT;
+    return false;
+  }
+  return true;
 }
 
 bool DeleteFile(const std::string& path, int& error) {

@@ -45,4 +45,8 @@ DWORD ListedAttributes(DWORD attributes, bool isLink);
 // cleared (old tells the attributes to restore).
 bool ClearReadOnly(const std::string& path, DWORD& old);
 
+// The link text in the reparse data of a symbolic link or junction (size
+// bytes at data); false for other reparse data or when it is cut short.
+bool LinkTextOf(const char* data, size_t size, std::string& target);
+
 }  // namespace tav::platform
