@@ -56,6 +56,21 @@ CommandLine ReadCommandLine(const std::vector<std::string>& args) {
   return result;
 }
 
+CommandLine CutCommandLine(std::string_view text) {
+  std::vector<std::string> pieces;
+  size_t start = text.find_first_not_of("-/");
+  while (start != std::string_view::npos) {
+    size_t cut = text.find_first_of("-/", start);
+    pieces.emplace_back(text.substr(start, cut == std::string_view::npos ? cut : cut - start));
+    start = cut == std::string_view::npos ? cut : text.find_first_not_of("-/", cut);
+  }
+  CommandLine result;
+  if (pieces.empty()) return result;
+  result.programFile = pieces[0];
+  result.optionWords.assign(pieces.begin() + 1, pieces.end());
+  return result;
+}
+
 std::vector<std::string> SplitShellWords(std::string_view text) {
   std::vector<std::string> words;
   std::string word;
@@ -78,6 +93,7 @@ std::vector<std::string> SplitShellWords(std::string_view text) {
 }
 
 std::string DefaultCommandLine() {
+  if (std::optional<std::string> profile = platform::ProfileCommandLine()) return *profile;
   std::string directory = platform::WindowsDirectory();
   if (directory.empty()) return std::string();
   std::string value;
@@ -203,8 +219,15 @@ int StartAndRun(InterpreterState& st, const std::vector<std::string>& args) {
   st.options.log = false;
   platform::IgnoreBrokenPipes();
   platform::PinEnvironmentDirectories();
-  CommandLine commandLine = ReadCommandLine(args);
-  if (!commandLine.programFile) commandLine = ReadCommandLine(SplitShellWords(DefaultCommandLine()));
+  // A command line handed over in one piece is cut at "-" and "/"; separate
+  // arguments follow the argument rules. The default command line is read
+  // the same way as the command line it stands in for.
+  std::optional<std::string> whole = platform::WholeCommandLine();
+  CommandLine commandLine = whole ? CutCommandLine(*whole) : ReadCommandLine(args);
+  if (!commandLine.programFile) {
+    std::string fallback = DefaultCommandLine();
+    commandLine = whole ? CutCommandLine(fallback) : ReadCommandLine(SplitShellWords(fallback));
+  }
   if (!LoadProgramFile(st, commandLine)) {
     st.ui->MessageBox("TAV32 1.21 error", "Program file could not be loaded.");
     return 1;

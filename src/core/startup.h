@@ -21,6 +21,11 @@ struct CommandLine {
 // are the cut), and one that does not continues the current word after a
 // blank.
 CommandLine ReadCommandLine(const std::vector<std::string>& args);
+// Cuts a command line given in one piece at every "-" and "/": runs of them
+// are one cut, cuts at the beginning are ignored, there are no empty pieces,
+// and blanks stay inside the pieces. The first piece is the program file,
+// the others are option words.
+CommandLine CutCommandLine(std::string_view text);
 // Splits a stored command line into arguments as a shell would: blanks
 // separate, double quotes group.
 std::vector<std::string> SplitShellWords(std::string_view text);

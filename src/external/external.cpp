@@ -58,11 +58,10 @@ bool CaptureOutput(InterpreterState& st, platform::ChildProcess& child) {
 
 }  // namespace
 
-bool RunExternalArgs(InterpreterState& st, const std::vector<std::string>& argv) {
+bool RunExternalChild(InterpreterState& st, const platform::ChildCommand& command) {
   platform::ChildProcess child;
   int error = 0;
-  if (argv.empty() || !platform::StartChild(argv, child, error)) {
-    if (argv.empty()) error = 2;
+  if (!platform::StartChild(command, child, error)) {
     PrintMessage(st, Format("%cCreateProcess failed!\n%cReason: %s", kErrorMarker, kErrorMarker,
                             platform::ErrorText(error).c_str()));
     ReportError(st, kErrFileAccess);
@@ -90,8 +89,12 @@ bool RunExternalArgs(InterpreterState& st, const std::vector<std::string>& argv)
   return true;
 }
 
+bool RunExternalArgs(InterpreterState& st, const std::vector<std::string>& argv) {
+  return RunExternalChild(st, platform::ChildCommand{JoinCommandLine(argv), argv});
+}
+
 bool RunExternalCommand(InterpreterState& st, const std::string& commandLine) {
-  return RunExternalArgs(st, SplitCommandLine(commandLine));
+  return RunExternalChild(st, platform::ChildCommand{commandLine, SplitCommandLine(commandLine)});
 }
 
 std::vector<std::string> SplitCommandLine(std::string_view line) {
@@ -153,14 +156,41 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
   return args;
 }
 
+std::string JoinCommandLine(const std::vector<std::string>& argv) {
+  std::string line;
+  for (size_t i = 0; i < argv.size(); ++i) {
+    const std::string& arg = argv[i];
+    if (i > 0) line += ' ';
+    bool plain = !arg.empty() && arg.find_first_of(" \t\"") == std::string::npos;
+    // The program name has no escapes: backslashes in it are plain.
+    if (plain || i == 0) {
+      line += plain ? arg : '"' + arg + '"';
+      continue;
+    }
+    line += '"';
+    size_t backslashes = 0;
+    for (char c : arg) {
+      if (c == '\\') {
+        ++backslashes;
+        continue;
+      }
+      // Backslashes before a quote are doubled, and the quote escaped.
+      line.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+      backslashes = 0;
+      line += c;
+    }
+    line.append(backslashes * 2, '\\');
+    line += '"';
+  }
+  return line;
+}
+
 bool Shell(InterpreterState& st, const ArgumentArray* args) {
   if (!st.stopRequested) st.ui->SetControlText(kStatusLine, "Processing SHELL command.");
   if (args == nullptr || args->empty()) return true;
   const std::string& text = (*args)[0].text;
   if (!st.stopRequested) st.ui->SetOutputTitle(Format("%s - \"%s\"", kOutputTitle, text.c_str()));
-  std::string interpreter = platform::GetEnvironment("COMSPEC").value_or("");
-  if (interpreter.empty()) interpreter = "/bin/sh";
-  bool result = RunExternalArgs(st, {interpreter, "-c", text});
+  bool result = RunExternalChild(st, platform::ShellCommand(text));
   if (!st.stopRequested) st.ui->SetOutputTitle(kOutputTitle);
   return result;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/state.h"
+#include "platform/process.h"
 
 namespace tav {
 
@@ -14,10 +15,15 @@ namespace tav {
 bool RunExternalCommand(InterpreterState& st, const std::string& commandLine);
 // The same for a command already split into its arguments.
 bool RunExternalArgs(InterpreterState& st, const std::vector<std::string>& argv);
+// The same for a command in both its forms.
+bool RunExternalChild(InterpreterState& st, const platform::ChildCommand& command);
 
 // Splits a command line by the rules Windows programs apply to their own:
 // blanks separate, double quotes group, backslashes before a quote escape it.
 std::vector<std::string> SplitCommandLine(std::string_view line);
+// Joins arguments into a command line that SplitCommandLine splits back into
+// the same arguments (quoting those with blanks or quotes).
+std::string JoinCommandLine(const std::vector<std::string>& argv);
 
 bool Shell(InterpreterState& st, const ArgumentArray* args);
 

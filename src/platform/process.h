@@ -17,9 +17,22 @@ struct ChildProcess {
   intptr_t inputWrite = -1;
 };
 
-// Starts argv[0] (looked up in PATH when it has no separator) with argv.
-// False when it could not be started; error holds the system error number.
-bool StartChild(const std::vector<std::string>& argv, ChildProcess& child, int& error);
+// A command to run: the command line as written, and the same split into its
+// arguments. Each platform starts the form its programs take: Windows hands
+// the line as written to the spawn program in the interpreter's directory;
+// POSIX starts argv[0] (looked up in PATH when it has no separator) with argv.
+struct ChildCommand {
+  std::string line;
+  std::vector<std::string> argv;
+};
+
+// Starts a command. False when it could not be started; error holds the
+// system error number.
+bool StartChild(const ChildCommand& command, ChildProcess& child, int& error);
+// The command that runs text through the command interpreter that COMSPEC
+// names, else the system's own ("cmd.exe" taking "/C"; "/bin/sh" taking
+// "-c").
+ChildCommand ShellCommand(const std::string& text);
 // Reads what the child wrote: the count, 0 once every writer has closed the
 // pipe (the child and whatever it started have ended), -1 when nothing came
 // within a short wait or on a failure worth retrying.

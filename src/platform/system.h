@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tav::platform {
@@ -12,6 +13,15 @@ namespace tav::platform {
 std::string WindowsDirectory();
 // The directory of the running executable, ending with a separator.
 std::string ExecutableDirectory();
+
+// The command line as the system hands it to a program in one piece (the
+// text after the program's own name and the blanks that follow it); nothing
+// where a program receives its arguments as separate words instead.
+std::optional<std::string> WholeCommandLine();
+// The default command line that the system keeps in the user's profile
+// (section "TAV32", key "default command line", at most 511 characters;
+// empty when unset); nothing where the system keeps no user profile.
+std::optional<std::string> ProfileCommandLine();
 
 struct LocalTime {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;

@@ -10,15 +10,11 @@
 #include "test_support.h"
 
 #ifdef _WIN32
-#include <windows.h>
-#include <sddl.h>
-#undef CreateFile
-#undef DeleteFile
-#undef RemoveDirectory
-
 #include <cstring>
 
 #include "platform/win32/file_util.h"
+
+#include <sddl.h>
 #endif
 
 namespace tav::platform {

@@ -26,7 +26,12 @@ void ClosePipeEnd(intptr_t& fd) {
 
 }  // namespace
 
-bool StartChild(const std::vector<std::string>& argv, ChildProcess& child, int& error) {
+bool StartChild(const ChildCommand& command, ChildProcess& child, int& error) {
+  const std::vector<std::string>& argv = command.argv;
+  if (argv.empty()) {
+    error = ENOENT;
+    return false;
+  }
   // A child that ends early must not kill the interpreter with SIGPIPE when a
   // typed key is passed on.
   ::signal(SIGPIPE, SIG_IGN);
@@ -119,6 +124,12 @@ int WaitChild(ChildProcess& child) {
   if (WIFEXITED(status)) return WEXITSTATUS(status);
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
   return -1;
+}
+
+ChildCommand ShellCommand(const std::string& text) {
+  std::string interpreter = GetEnvironment("COMSPEC").value_or("");
+  if (interpreter.empty()) interpreter = "/bin/sh";
+  return ChildCommand{interpreter + " -c " + text, {interpreter, "-c", text}};
 }
 
 std::optional<std::string> GetEnvironment(const std::string& name) {

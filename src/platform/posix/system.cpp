@@ -65,6 +65,11 @@ std::string ExecutableDirectory() {
   return path.substr(0, path.find_last_of('/') + 1);
 }
 
+// Programs here receive separate arguments, and there is no user profile of
+// the system's own: the core keeps its own rules for both.
+std::optional<std::string> WholeCommandLine() { return std::nullopt; }
+std::optional<std::string> ProfileCommandLine() { return std::nullopt; }
+
 namespace {
 
 LocalTime FromTimeT(time_t seconds) {

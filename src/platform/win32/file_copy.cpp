@@ -2,8 +2,8 @@
 // and the rename that puts a finished copy in place.
 #include <functional>
 
-#include "platform/win32/file_util.h"
 #include "platform/file_ops.h"
+#include "platform/win32/file_util.h"
 
 namespace tav::platform {
 
@@ -139,7 +139,7 @@ long PieceCopier::CopyThroughBuffer(File& from, File& to, std::vector<char>& buf
 bool StagedFile::OpenDirectory(const std::string& destination, size_t trustedLength, int& error) {
   Discard();
   destination_ = destination;
-  std::string directory = DirectoryOf(destination);
+  std::string directory = DirectoryPart(destination);
   if (!IsRealDirectory(directory, trustedLength)) {
     DWORD attributes = ::GetFileAttributesA(directory.c_str());
     error = attributes == INVALID_FILE_ATTRIBUTES ? static_cast<int>(::GetLastError()) : ERROR_CANT_RESOLVE_FILENAME;
@@ -197,7 +197,7 @@ bool StagedFile::CreateLink(const std::string& destination, const std::string& t
   // from the destination's directory.
   std::string seenFrom = target.size() > 1 && (target[1] == ':' || target[0] == '\\' || target[0] == '/')
                              ? target
-                             : DirectoryOf(destination) + "\\" + target;
+                             : DirectoryPart(destination) + "\\" + target;
   DWORD targetAttributes = ::GetFileAttributesA(seenFrom.c_str());
   DWORD flags = SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
   if (targetAttributes != INVALID_FILE_ATTRIBUTES && (targetAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {

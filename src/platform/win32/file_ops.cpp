@@ -1,8 +1,10 @@
 // Windows files, links and directories for the synchronisation engine.
 #include <vector>
 
-#include "platform/win32/file_util.h"
 #include "platform/file_ops.h"
+#include "platform/win32/file_util.h"
+
+#include <winioctl.h>
 
 namespace tav::platform {
 
@@ -96,7 +98,7 @@ bool MakeDirectory(const std::string& path, int& error) {
 
 bool MakeDirectories(const std::string& path, size_t trustedLength) {
   if (path.empty()) return false;
-  std::string parent = DirectoryOf(path);
+  std::string parent = DirectoryPart(path);
   if (path.size() > trustedLength) {
     // Below the trusted part the parents are made or checked first, from the
     // top down, so that nothing is created through a link met on the way.
@@ -118,9 +120,9 @@ bool MakeDirectories(const std::string& path, size_t trustedLength) {
 
 bool IsRealDirectory(const std::string& path, size_t trustedLength) {
   if (!IsUsableDirectory(path, false)) return false;
-  for (std::string part = DirectoryOf(path); part.size() > trustedLength; part = DirectoryOf(part)) {
+  for (std::string part = DirectoryPart(path); part.size() > trustedLength; part = DirectoryPart(part)) {
     if (!IsUsableDirectory(part, false)) return false;
-    if (DirectoryOf(part) == part) break;
+    if (DirectoryPart(part) == part) break;
   }
   return true;
 }

@@ -3,8 +3,8 @@
 // audit list when it is asked for and SeSecurityPrivilege can be claimed.
 #include <vector>
 
-#include "platform/win32/file_util.h"
 #include "platform/file_ops.h"
+#include "platform/win32/file_util.h"
 
 namespace tav::platform {
 

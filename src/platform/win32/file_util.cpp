@@ -66,14 +66,6 @@ FILETIME ToFileTime(uint64_t time) {
   return out;
 }
 
-std::string DirectoryOf(const std::string& path) {
-  size_t cut = path.find_last_of("\\/");
-  if (cut == std::string::npos) return ".";
-  std::string directory = path.substr(0, cut);
-  if (directory.empty() || directory.back() == ':') directory += path[cut];
-  return directory;
-}
-
 bool IsLinkEntry(DWORD attributes, DWORD reparseTag) {
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;
   return reparseTag == IO_REPARSE_TAG_SYMLINK || reparseTag == IO_REPARSE_TAG_MOUNT_POINT;

@@ -2,17 +2,11 @@
 // engine's file operations.
 #pragma once
 
-#include <windows.h>
-// The system's macros for its "A" and "W" variants would rename the platform
-// layer's own operations of the same names.
-#undef CreateFile
-#undef DeleteFile
-#undef RemoveDirectory
-
 #include <cstdint>
 #include <string>
 
 #include "platform/file_ops.h"
+#include "platform/win32/win32_api.h"
 
 namespace tav::platform {
 
@@ -22,17 +16,12 @@ constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_H
                                       FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-inline HANDLE HandleOf(const File& file) { return reinterpret_cast<HANDLE>(file.Handle()); }
-inline File FileOf(HANDLE handle) {
-  return File(handle == INVALID_HANDLE_VALUE ? intptr_t{-1} : reinterpret_cast<intptr_t>(handle));
-}
+inline HANDLE HandleOf(const File& file) { return AsHandle(file.Handle()); }
+inline File FileOf(HANDLE handle) { return File(FromHandle(handle)); }
 
 // A FILETIME as a 64-bit count, and back.
 uint64_t FromFileTime(const FILETIME& time);
 FILETIME ToFileTime(uint64_t time);
-// The directory part of a path (either separator): "." for a bare name, the
-// root kept with its separator ("C:\", "\").
-std::string DirectoryOf(const std::string& path);
 // Whether an entry with these attributes and reparse tag is a link (a
 // symbolic link or a junction), which the engine never follows.
 bool IsLinkEntry(DWORD attributes, DWORD reparseTag);

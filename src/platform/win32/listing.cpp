@@ -1,6 +1,6 @@
 // Windows directory listings for the synchronisation engine.
-#include "platform/win32/file_util.h"
 #include "platform/file_ops.h"
+#include "platform/win32/file_util.h"
 
 namespace tav::platform {
 
