@@ -75,6 +75,15 @@ TEST(SyncMatchPathTail, ExtensionPatternsAndDirectoryParts) {
   EXPECT_FALSE(MatchPathTail("/data/mysub/a.tmp", subTmp));
 }
 
+TEST(SyncMatchPathTail, EitherSeparatorIsTakenAsThePlatformsOwn) {
+  std::string sep(1, platform::PathSeparator());
+  std::string path = sep + "data" + sep + "sub" + sep + "inner" + sep + "a.tmp";
+  EXPECT_TRUE(MatchPathTail(path, NormaliseExclusion("sub/inner\\*.tmp")));
+  EXPECT_TRUE(MatchPathTail(path, NormaliseExclusion("sub\\inner/*.tmp")));
+  EXPECT_FALSE(MatchPathTail(path, NormaliseExclusion("/data/sub")));
+  EXPECT_TRUE(MatchPathTail(sep + "data" + sep + "sub", NormaliseExclusion("/data/sub")));
+}
+
 TEST(SyncMatchPathTail, AbsoluteEntryFitsThatPathOnly) {
   std::string exact = NormaliseExclusion("/DATA/MIRROR");
   EXPECT_TRUE(MatchPathTail("/data/mirror", exact));
