@@ -57,19 +57,30 @@ uint64_t NameSeed() {
 
 constexpr int kNameAttempts = 100;
 
+// The reparse tag of an open file (0 when it is no reparse point).
+DWORD OpenReparseTag(HANDLE handle) {
+  FILE_ATTRIBUTE_TAG_INFO info{};
+  if (!::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info)) return 0;
+  return (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? info.ReparseTag : 0;
+}
+
 // Opens a path as itself, never through a link in its last component; an
-// unopened File when it is a link.
+// unopened File when it is a link. Other reparse points (files kept by a
+// storage service, deduplicated files) are opened normally, so that their
+// data is read as any program reads it.
 File OpenAsItself(const std::string& path, DWORD access, DWORD disposition, DWORD flags) {
-  HANDLE handle = ::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+  constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  HANDLE handle = ::CreateFileA(path.c_str(), access, kShare, nullptr, disposition,
                                 flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return File();
-  BY_HANDLE_FILE_INFORMATION info;
-  if (::GetFileInformationByHandle(handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    ::CloseHandle(handle);
+  DWORD tag = OpenReparseTag(handle);
+  if (tag == 0) return FileOf(handle);
+  ::CloseHandle(handle);
+  if (IsLinkEntry(FILE_ATTRIBUTE_REPARSE_POINT, tag)) {
     ::SetLastError(ERROR_CANT_RESOLVE_FILENAME);
     return File();
   }
-  return FileOf(handle);
+  return FileOf(::CreateFileA(path.c_str(), access, kShare, nullptr, disposition, flags, nullptr));
 }
 
 }  // namespace
