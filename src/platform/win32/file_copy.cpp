@@ -91,7 +91,7 @@ bool ReadStatus(const std::string& path, FileStatus& out, int& error) {
     error = static_cast<int>(::GetLastError());
     return false;
   }
-  DWORD tag = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? ReparseTagOf(path) : 0;
+  DWORD tag = ReparseTagOf(path, data.dwFileAttributes);
   uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   FillStatus(data.dwFileAttributes, tag, size, data.ftCreationTime, data.ftLastAccessTime, data.ftLastWriteTime,
              out);

@@ -15,7 +15,7 @@ namespace {
 bool IsUsableDirectory(const std::string& path, bool trusted) {
   DWORD attributes = ::GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
-  return trusted || !IsLinkEntry(attributes, ReparseTagOf(path));
+  return trusted || !IsLinkPath(path, attributes);
 }
 
 bool Failed(int& error) {

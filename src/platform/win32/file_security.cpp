@@ -80,7 +80,7 @@ bool SetAttributes(const std::string& path, uint32_t attributes, int& error) {
     error = static_cast<int>(::GetLastError());
     return false;
   }
-  if (IsLinkEntry(current, ReparseTagOf(path))) return true;
+  if (IsLinkPath(path, current)) return true;
   DWORD settable = attributes & kSettableAttributes;
   if (!::SetFileAttributesA(path.c_str(), settable == 0 ? FILE_ATTRIBUTE_NORMAL : settable)) {
     error = static_cast<int>(::GetLastError());
@@ -105,7 +105,7 @@ bool MakeWritable(const std::string& path, int& error) {
     error = static_cast<int>(::GetLastError());
     return false;
   }
-  if ((old & FILE_ATTRIBUTE_READONLY) == 0 || IsLinkEntry(old, ReparseTagOf(path))) return true;
+  if ((old & FILE_ATTRIBUTE_READONLY) == 0 || IsLinkPath(path, old)) return true;
   if (!ClearReadOnly(path, old)) {
     error = static_cast<int>(::GetLastError());
     return false;

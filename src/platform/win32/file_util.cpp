@@ -71,7 +71,8 @@ bool IsLinkEntry(DWORD attributes, DWORD reparseTag) {
   return reparseTag == IO_REPARSE_TAG_SYMLINK || reparseTag == IO_REPARSE_TAG_MOUNT_POINT;
 }
 
-DWORD ReparseTagOf(const std::string& path) {
+DWORD ReparseTagOf(const std::string& path, DWORD attributes) {
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return 0;
   WIN32_FIND_DATAA data;
   HANDLE find = ::FindFirstFileA(path.c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return 0;

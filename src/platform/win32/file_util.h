@@ -25,8 +25,13 @@ FILETIME ToFileTime(uint64_t time);
 // Whether an entry with these attributes and reparse tag is a link (a
 // symbolic link or a junction), which the engine never follows.
 bool IsLinkEntry(DWORD attributes, DWORD reparseTag);
-// The reparse tag of a path that is a reparse point (0 when none is found).
-DWORD ReparseTagOf(const std::string& path);
+// The reparse tag of a path with these attributes (0 when it is no reparse
+// point or none is found).
+DWORD ReparseTagOf(const std::string& path, DWORD attributes);
+// Whether the path, which has these attributes, is a link.
+inline bool IsLinkPath(const std::string& path, DWORD attributes) {
+  return IsLinkEntry(attributes, ReparseTagOf(path, attributes));
+}
 // Attributes with a link's directory bit dropped: the engine treats a link as
 // an entry of its own, never as the directory it may point to.
 DWORD ListedAttributes(DWORD attributes, bool isLink);

@@ -10,10 +10,12 @@ bool IsDotName(const char* name) {
   return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-void FillFromFind(const WIN32_FIND_DATAA& data, FindData& out) {
-  out.name = data.cFileName;
-  out.isLink = IsLinkEntry(data.dwFileAttributes, data.dwReserved0);
-  out.attributes = ListedAttributes(data.dwFileAttributes, out.isLink);
+// The find data from either of the system's records, which share these fields.
+template <typename Record>
+void FillFindData(const Record& data, const std::string& name, bool isLink, FindData& out) {
+  out.name = name;
+  out.isLink = isLink;
+  out.attributes = ListedAttributes(data.dwFileAttributes, isLink);
   out.size = out.IsDirectory() ? 0 : (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   out.creationTime = FromFileTime(data.ftCreationTime);
   out.accessTime = FromFileTime(data.ftLastAccessTime);
@@ -26,7 +28,7 @@ bool RefusedAsLink(const std::string& directory, bool followLink) {
   if (followLink) return false;
   DWORD attributes = ::GetFileAttributesA(directory.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-  return IsLinkEntry(attributes, ReparseTagOf(directory));
+  return IsLinkPath(directory, attributes);
 }
 
 }  // namespace
@@ -57,7 +59,7 @@ ListStatus ListDirectory(const std::string& directory, bool followLink, std::vec
   do {
     if (IsDotName(data.cFileName) || (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) continue;
     entries.emplace_back();
-    FillFromFind(data, entries.back());
+    FillFindData(data, data.cFileName, IsLinkEntry(data.dwFileAttributes, data.dwReserved0), entries.back());
   } while (::FindNextFileA(find, &data));
   DWORD last = ::GetLastError();
   if (last != ERROR_NO_MORE_FILES) {
@@ -75,13 +77,8 @@ bool ReadFindData(const std::string& path, FindData& out, int& error) {
     return false;
   }
   size_t cut = path.find_last_of("\\/");
-  out.name = cut == std::string::npos ? path : path.substr(cut + 1);
-  out.isLink = IsLinkEntry(data.dwFileAttributes, ReparseTagOf(path));
-  out.attributes = ListedAttributes(data.dwFileAttributes, out.isLink);
-  out.size = out.IsDirectory() ? 0 : (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  out.creationTime = FromFileTime(data.ftCreationTime);
-  out.accessTime = FromFileTime(data.ftLastAccessTime);
-  out.writeTime = FromFileTime(data.ftLastWriteTime);
+  std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+  FillFindData(data, name, IsLinkPath(path, data.dwFileAttributes), out);
   return true;
 }
 
