@@ -12,3 +12,8 @@ fields() {
     print $2, $3, $4, $7, $8
   }'
 }
+# Paths in a text that the program wrote, in the POSIX form: the Windows
+# build's drive letters dropped and backslashes made slashes.
+posix_paths() { sed -e 's|[A-Za-z]:\\|\\|g' -e 's|\\|/|g'; }
+# Whether a report was written by the Windows build (its paths have a drive).
+windows_report() { tr -d '\r' < "$1" | cut -f4 | grep -q '^[A-Za-z]:'; }
