@@ -2,6 +2,7 @@
 // system does not tell them apart (Windows), two entries where it does.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "sync/records.h"
