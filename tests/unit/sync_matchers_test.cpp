@@ -2,7 +2,7 @@
 // how written exclusions are prepared.
 #include <gtest/gtest.h>
 
-#include "platform/fs.h"
+#include "path_support.h"
 #include "sync/matchers.h"
 
 namespace tav::sync {
@@ -47,13 +47,7 @@ TEST(SyncMatchName, CharacterAfterStarIsLiteral) {
   EXPECT_TRUE(MatchName("x*", "X**"));
 }
 
-// A path or exclusion written with "/" in the separator of this platform.
-std::string Native(std::string text) {
-  for (char& c : text) {
-    if (c == '/') c = platform::PathSeparator();
-  }
-  return text;
-}
+using test::Native;
 
 TEST(SyncMatchPathTail, LastComponentAnywhere) {
   std::string temp = NormaliseExclusion("TEMP");
