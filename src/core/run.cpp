@@ -6,6 +6,7 @@
 #include "core/text.h"
 #include "external/external.h"
 #include "parse/arguments.h"
+#include "platform/system.h"
 #include "ui/user_interface.h"
 
 namespace tav {
@@ -27,8 +28,8 @@ void StartRun(InterpreterState& st) {
   st.branchActive = false;
   st.lineNumber = 1;
   st.position = 0;
-  PrintMessage(st, Format("%c**** %s ****\n%cUnattended update interpreter, POSIX build\n", kInfoMarker,
-                          kProductVersion, kInfoMarker));
+  PrintMessage(st, Format("%c**** %s ****\n%cUnattended update interpreter, %s build\n", kInfoMarker,
+                          kProductVersion, kInfoMarker, platform::SystemName()));
 }
 
 void EndRun(InterpreterState& st) {

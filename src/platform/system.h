@@ -8,6 +8,9 @@
 
 namespace tav::platform {
 
+// The name of the system this build is for ("POSIX", "Windows").
+const char* SystemName();
+
 // The directory that holds the user's profile files and the debug log (the
 // Windows directory). Created when needed. Empty when none can be had.
 std::string WindowsDirectory();

@@ -15,18 +15,48 @@
 #   CASE.exit      expected exit code (default 0)
 #   CASE.check     bash script run in the work directory after the run; a
 #                  nonzero exit fails the case
+#   CASE.posix-only, CASE.windows-only
+#                  the case runs only on that build; the file says why
+#   CASE.wine-differs
+#                  the case follows Windows' documented behaviour, which Wine
+#                  does not; skipped under Wine; the file says how Wine differs
 # In expected texts, @WORK@ stands for the work directory. The run sees
 # WORK (the work directory), WINDIR (WORK/windows, which holds the debug log)
 # and TAV32_REGISTRY (WORK/registry).
+#
+# With TAV32_E2E_WINE=1 the binary is a Windows build run under Wine (in
+# $WINEPREFIX): @WORK@ stands for the work directory as Windows names it, and
+# the separators after it on the same line are backslashes; the run sees WORK
+# in that form too; WINDIR is the prefix's Windows directory (its debug log
+# and WIN.INI are removed before and after the case); "POSIX build" in the
+# start banner reads "Windows build". A skipped case exits with 77.
 set -u
 binary=$(readlink -f "$1")
 program=$(readlink -f "$2")
 base=${program%.tav}
 name=$(basename "$program")
 
+wine=${TAV32_E2E_WINE:-0}
+skip() { echo "SKIPPED: $1: $(cat "$1")"; exit 77; }
+if [ "$wine" = 1 ]; then
+  [ -f "$base.posix-only" ] && skip "$base.posix-only"
+  [ -f "$base.wine-differs" ] && skip "$base.wine-differs"
+else
+  [ -f "$base.windows-only" ] && skip "$base.windows-only"
+fi
+
 work=$(mktemp -d "${TMPDIR:-/tmp}/tav32-e2e.XXXXXX")
-trap 'rm -rf "$work"' EXIT
 export WORK=$work WINDIR=$work/windows TAV32_REGISTRY=$work/registry
+shown_work=$work
+if [ "$wine" = 1 ]; then
+  shown_work="Z:${work//\//\\}"
+  WINDIR=$WINEPREFIX/drive_c/windows
+  clean_windir() { rm -f "$WINDIR/DEBUGLOG.TAV" "$WINDIR/WIN.INI" "$WINDIR/win.ini"; }
+  clean_windir
+  trap 'rm -rf "$work"; clean_windir' EXIT
+else
+  trap 'rm -rf "$work"' EXIT
+fi
 export CASE_DIR=$(dirname "$program")
 mkdir -p "$WINDIR"
 cp "$program" "$work/$name"
@@ -39,12 +69,25 @@ if [ -f "$base.setup" ]; then
   bash -e "$base.setup" || { echo "FAIL: setup script failed"; exit 1; }
 fi
 
+# An expected text as this run shows it.
+expected() {
+  if [ "$wine" = 1 ]; then
+    SHOWN=$shown_work perl -pe 's{\@WORK\@(.*)}{ (my $t = $1) =~ tr|/|\\|; "$ENV{SHOWN}$t" }e; s/POSIX build/Windows build/' "$1"
+  else
+    sed "s|@WORK@|$work|g" "$1"
+  fi
+}
+
 if [ -f "$base.args" ]; then
-  read -r -a options < <(sed "s|@WORK@|$work|g" "$base.args")
+  read -r -a options < <(expected "$base.args")
 else
   options=(-LOG run.log)
 fi
-"$binary" "$name" "${options[@]}" </dev/null >"$work/.stdout" 2>"$work/.stderr"
+if [ "$wine" = 1 ]; then
+  WORK=$shown_work wine "$binary" "$name" "${options[@]}" </dev/null >"$work/.stdout" 2>"$work/.stderr"
+else
+  "$binary" "$name" "${options[@]}" </dev/null >"$work/.stdout" 2>"$work/.stderr"
+fi
 code=$?
 
 expected_code=0
@@ -61,11 +104,11 @@ compare_crlf() {
   if grep -q $'[^\r]$' "$actual" 2>/dev/null || grep -q $'^$' "$actual" 2>/dev/null; then
     complain "$what has a line without CR LF"
   fi
-  diff -u <(sed "s|@WORK@|$work|g" "$expected") <(tr -d '\r' <"$actual") || complain "$what differs"
+  diff -u <(expected "$expected") <(tr -d '\r' <"$actual") || complain "$what differs"
 }
 compare_plain() {
   local actual=$1 expected=$2 what=$3
-  diff -u <(sed "s|@WORK@|$work|g" "$expected") "$actual" || complain "$what differs"
+  diff -u <(expected "$expected") "$actual" || complain "$what differs"
 }
 
 [ -f "$base.log" ] && compare_crlf "$work/run.log" "$base.log" "LOG file"

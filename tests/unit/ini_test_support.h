@@ -23,7 +23,7 @@ class IniTest : public ::testing::Test {
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
-      names.push_back(entry.path().filename());
+      names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());
     return names;

@@ -23,6 +23,22 @@ TEST(ReadCommandLine, DashesStartOptionWordsAndOtherArgumentsContinueThem) {
   EXPECT_FALSE(ReadCommandLine({}).programFile);
 }
 
+TEST(CutCommandLine, CutsAtEveryDashAndSlashKeepingBlanks) {
+  CommandLine c = CutCommandLine("PROG.TXT /LOG C:\\RUN.LOG /QUIET");
+  EXPECT_EQ(*c.programFile, "PROG.TXT ");
+  EXPECT_EQ(c.optionWords, (Strings{"LOG C:\\RUN.LOG ", "QUIET"}));
+  // Runs of cuts are one cut, cuts at the beginning are ignored, and a name
+  // with a dash is cut apart.
+  c = CutCommandLine("--/MY-PROG.TXT -/-debug- /");
+  EXPECT_EQ(*c.programFile, "MY");
+  EXPECT_EQ(c.optionWords, (Strings{"PROG.TXT ", "debug", " "}));
+  EXPECT_FALSE(CutCommandLine("").programFile);
+  EXPECT_FALSE(CutCommandLine("-/-//").programFile);
+  c = CutCommandLine("  P.TAV");
+  EXPECT_EQ(*c.programFile, "  P.TAV");
+  EXPECT_TRUE(c.optionWords.empty());
+}
+
 TEST(SplitShellWords, BlanksSeparateAndQuotesGroup) {
   EXPECT_EQ(SplitShellWords("  a \"b c\"  d\"e f\" \"\""), (Strings{"a", "b c", "de f", ""}));
 }
@@ -68,6 +84,9 @@ TEST(ReadOptions, PrefixesInTableOrderAndLogDeletesItsFile) {
   EXPECT_EQ(m.ui.boxes, (Strings{"TAV32 1.21 Error: Unknown option error"}));
 }
 
+// On Windows the Windows directory is the system's and cannot be pointed
+// elsewhere.
+#ifndef _WIN32
 TEST(ReadOptions, DebugLogThatCannotBeCreatedStopsTheStartUp) {
   test::TempDir dir;
   test::WriteFile(dir.file("file"), "");
@@ -78,6 +97,7 @@ TEST(ReadOptions, DebugLogThatCannotBeCreatedStopsTheStartUp) {
   EXPECT_EQ(m.ui.boxes, (Strings{"TAV32 1.21 Error: File access error"}));
   ::unsetenv("WINDIR");
 }
+#endif
 
 }  // namespace
 }  // namespace tav

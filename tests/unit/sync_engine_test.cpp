@@ -1,7 +1,9 @@
 // The engine on real temporary trees, for what a program file cannot
 // arrange: a write that fails in the middle of a copy.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 #include <csignal>
 #include <filesystem>
@@ -42,6 +44,7 @@ class SyncEngine : public ::testing::Test {
   test::RecordingUi ui_;
 };
 
+#ifndef _WIN32  // file size limits are a POSIX resource limit
 // Runs f with files limited to limit bytes; writes beyond fail with EFBIG.
 template <typename F>
 void WithFileSizeLimit(rlim_t limit, F f) {
@@ -75,6 +78,7 @@ TEST_F(SyncEngine, FailedWriteKeepsTheOldDestination) {
                          ".\r\nPOSSIBLE DATA LOSS!\r\nCause (error code 0x1b): File too large\r\n";
   EXPECT_NE(log.find(expected), std::string::npos) << log;
 }
+#endif
 
 TEST_F(SyncEngine, SuccessfulOverwriteReplacesReadOnlyDestination) {
   Write(root_ / "src" / "f.txt", "new");

@@ -2,17 +2,21 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <vector>
 
 namespace tav::test {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "tav32-test.XXXXXX").string();
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  char* made = ::mkdtemp(buffer.data());
-  path_ = made != nullptr ? made : "";
+  std::random_device seed;
+  std::mt19937 random(seed());
+  std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    std::filesystem::path candidate = base / ("tav32-test." + std::to_string(random() % 1000000000));
+    std::error_code error;
+    if (std::filesystem::create_directory(candidate, error)) path_ = candidate.string();
+  }
 }
 
 TempDir::~TempDir() {

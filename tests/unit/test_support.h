@@ -2,6 +2,7 @@
 // asked to show, and a state loaded with a program text.
 #pragma once
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -9,6 +10,17 @@
 
 #include "core/state.h"
 #include "ui/user_interface.h"
+
+#ifdef _WIN32
+// The environment functions of POSIX, for the tests that set variables. The
+// C runtime passes the change on to the process environment that the
+// interpreter reads.
+inline int setenv(const char* name, const char* value, int overwrite) {
+  if (!overwrite && std::getenv(name) != nullptr) return 0;
+  return ::_putenv_s(name, value);
+}
+inline int unsetenv(const char* name) { return ::_putenv_s(name, ""); }
+#endif
 
 namespace tav::test {
 
@@ -54,7 +66,9 @@ class TempDir {
   TempDir();
   ~TempDir();
   const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
+  std::string file(const std::string& name) const {
+    return path_ + static_cast<char>(std::filesystem::path::preferred_separator) + name;
+  }
 
  private:
   std::string path_;

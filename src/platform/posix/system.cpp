@@ -42,6 +42,8 @@ void OnInterrupt(int) {
 
 }  // namespace
 
+const char* SystemName() { return "POSIX"; }
+
 std::string WindowsDirectory() {
   std::string windir = Env("WINDIR");
   if (!windir.empty()) return windir;

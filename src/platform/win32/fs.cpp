@@ -262,6 +262,13 @@ bool WriteAndClose(HANDLE h, std::string_view data, int& error) {
 }  // namespace
 
 bool ReplaceFileAtomically(const std::string& path, std::string_view data, int& error) {
+  // The system refuses to replace a read-only file; the refusal is made here
+  // before anything is written, also where a file system would let it pass.
+  DWORD attributes = Attributes(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    error = ERROR_ACCESS_DENIED;
+    return false;
+  }
   std::string directory = DirectoryPart(path);
   std::string name;
   HANDLE h = CreateTemporaryFile(directory, name);
@@ -270,7 +277,6 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view data, int& 
     return false;
   }
   bool ok = WriteAndClose(h, data, error);
-  DWORD attributes = Attributes(path);
   if (ok && attributes != INVALID_FILE_ATTRIBUTES) {
     TakeOverSecurity(path, name);
     // The original's hidden, system and archive marks stay with the file.

@@ -29,6 +29,8 @@ LocalTime FromSystemTime(const SYSTEMTIME& t) {
 
 }  // namespace
 
+const char* SystemName() { return "Windows"; }
+
 std::string WindowsDirectory() {
   char buffer[kDirectoryBuffer];
   UINT n = ::GetWindowsDirectoryA(buffer, kDirectoryBuffer);
