@@ -1,13 +1,14 @@
 // File operations of the synchronisation engine: listing a directory with the
-// find data of each entry, staged copies that replace a destination in one
-// rename, times, permission bits, owners, access-control lists, links, free
-// space and directories. Unless an operation says otherwise, a symbolic link
+// find data of each entry, the order of names, staged copies that replace a
+// destination in one rename, times, attributes, security information, links,
+// free space and directories. Unless an operation says otherwise, a symbolic link
 // in the last component of a path is never followed: it is read, renamed or
 // removed as itself, and nothing is written through it.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,19 +32,28 @@ ListStatus ListDirectory(const std::string& directory, bool followLink, std::vec
 // The find data of one path, described as itself.
 bool ReadFindData(const std::string& path, FindData& out, int& error);
 
-// What a copy needs to know of a file: its kind, permission bits, owner and
-// exact times.
+// The order of two file names by this system's rule: negative, 0 or positive.
+// Names that differ only in letter case are the same name where the file
+// system does not tell them apart (Windows: the user's locale, without regard
+// to case), and different names where it does (POSIX: byte order).
+int CompareFileNames(const std::string& a, const std::string& b);
+
+// What a copy needs to know of a file: its kind, its attributes and exact
+// times. The attributes are the system's own word for what a copy carries
+// over with Preserve: the permission bits 07777 on POSIX, the attribute bits
+// (read-only, hidden, system, archive, ...) on Windows.
 struct FileStatus {
   bool isDirectory = false;
   bool isLink = false;
-  uint32_t permissions = 0;  // the bits 07777
-  uint32_t owner = 0;
-  uint32_t group = 0;
+  uint32_t attributes = 0;
   uint64_t size = 0;
   int64_t accessSeconds = 0;
   int64_t writeSeconds = 0;
   uint32_t accessNanoseconds = 0;
   uint32_t writeNanoseconds = 0;
+  // The creation time as a file time (100-ns units since 1601-01-01); 0 where
+  // the system keeps none that can be set.
+  uint64_t creationTime = 0;
 };
 bool ReadStatus(const std::string& path, FileStatus& out, int& error);
 bool ReadStatus(const File& file, FileStatus& out, int& error);
@@ -142,44 +152,81 @@ class StagedFile {
 // Returns how many were removed.
 size_t RemoveStagingLeftovers(const std::string& directory, const std::vector<FindData>& entries);
 
-// Sets the permission bits (07777) of a path; a symbolic link is left alone
-// (links carry no permissions of their own) and counts as success.
-bool SetPermissions(const std::string& path, uint32_t permissions, int& error);
-// Gives the owner write permission back when it is missing (a link is left
-// alone). The counterpart of clearing a read-only attribute.
-bool MakeOwnerWritable(const std::string& path, int& error);
-// Sets the access and write times of a path (of a link itself).
-bool SetTimes(const std::string& path, const FileStatus& times, int& error);
-// Sets owner and group of a path (of a link itself).
-bool SetOwner(const std::string& path, uint32_t owner, uint32_t group, int& error);
-uint32_t EffectiveUser();
-uint32_t EffectiveGroup();
-// The modes new files and directories get: 0666 and 0777 less the umask.
-uint32_t DefaultFileMode();
-uint32_t DefaultDirectoryMode();
-
-enum class AclKind { kAccess, kDefault };
-enum class AclStatus {
-  kPresent,      // the path has such a list; data holds it
-  kAbsent,       // the path has none
-  kUnsupported,  // the file system keeps no access-control lists
-  kFailed,       // error tells why
+// Sets the attributes of a path (a word from FileStatus or CopiedAttributes);
+// a symbolic link is left alone (links carry none of their own) and counts as
+// success.
+bool SetAttributes(const std::string& path, uint32_t attributes, int& error);
+// The attributes that new files and directories get by default (POSIX: 0666
+// and 0777 less the umask; Windows: normal). Read once per statement, so that
+// a copy costs no system call for them.
+struct NewAttributes {
+  uint32_t file = 0;
+  uint32_t directory = 0;
 };
-// Reads an access-control list of a path in the system's stored form.
-AclStatus ReadAcl(const std::string& path, AclKind kind, std::string& data, int& error);
-// Writes a list read by ReadAcl; an empty data removes the list. A missing
-// list on removal is success.
-AclStatus WriteAcl(const std::string& path, AclKind kind, const std::string& data, int& error);
+NewAttributes DefaultAttributes();
+// The attributes a copy of source gets: the source's own with preserve, else
+// the default for a new file or directory.
+uint32_t CopiedAttributes(const FileStatus& source, bool preserve, const NewAttributes& defaults);
+// Whether the attributes keep the owner from changing the entry: a file that
+// may not be written, a directory whose entries may not be added or removed.
+// On Windows a read-only directory does not keep its entries from change.
+bool IsWriteProtected(const FileStatus& status);
+// Lifts the protection IsWriteProtected tells of (POSIX: gives the owner
+// write permission back; Windows: clears the read-only attribute). A link is
+// left alone.
+bool MakeWritable(const std::string& path, int& error);
+// Sets the creation (where kept), access and write times of a path (of a
+// link itself).
+bool SetTimes(const std::string& path, const FileStatus& times, int& error);
+
+// The security information of a file or directory as the system keeps it,
+// copied whole from a source onto a target. POSIX: owner, group, permission
+// bits and access-control lists. Windows: the security descriptor with
+// owner, group, access list and, when asked for and the privilege is held,
+// the audit list. Opaque outside the platform layer.
+class SecurityInfo {
+ public:
+  SecurityInfo();
+  ~SecurityInfo();
+  SecurityInfo(const SecurityInfo&) = delete;
+  SecurityInfo& operator=(const SecurityInfo&) = delete;
+
+  struct Data;  // defined by each platform
+  Data& Get() { return *data_; }
+  const Data& Get() const { return *data_; }
+
+ private:
+  std::unique_ptr<Data> data_;
+};
+
+enum class SecurityIssueKind {
+  kNotObtained,       // the source's information could not be read
+  kNotSet,            // the target's information could not be (fully) set
+  kUnavailable,       // the file system or system keeps no such information
+  kPrivilegeMissing,  // the audit list needs a privilege the process lacks
+};
+struct SecurityIssue {
+  SecurityIssueKind kind;
+  int error = 0;
+};
+// Reads the security information of a path (with the audit list when audit
+// is set). Problems are appended to issues; false when nothing can be copied.
+bool ReadSecurity(const std::string& path, bool audit, SecurityInfo& out, std::vector<SecurityIssue>& issues);
+// Gives a path the information ReadSecurity read, as far as it can. Problems
+// are appended to issues in the order met; a problem that leaves the rest
+// unsafe to set ends the write.
+void WriteSecurity(const std::string& path, const SecurityInfo& info, std::vector<SecurityIssue>& issues);
 
 // The target of a symbolic link.
 bool ReadLinkTarget(const std::string& path, std::string& target, int& error);
 
-// Removes a file or a link (never what a link points to).
+// Removes a file or a link (never what a link points to). A read-only file is
+// removed like any other.
 bool DeleteFile(const std::string& path, int& error);
-// Removes an empty directory.
+// Removes an empty directory (a read-only one too).
 bool RemoveDirectory(const std::string& path, int& error);
 // Renames within one file system; with noReplace an existing target makes it
-// fail instead of being replaced.
+// fail instead of being replaced, and both stay as they were.
 bool RenamePath(const std::string& from, const std::string& to, bool noReplace, int& error);
 // Creates one directory with the default mode.
 bool MakeDirectory(const std::string& path, int& error);

@@ -51,16 +51,11 @@ void ReportCopyFailure(SyncContext& ctx, const char* text, const std::string& pa
   SyncError(ctx.st, WithCause(Format(text, path.c_str()), error));
 }
 
-// Permission bits of a copy: the source's with Preserve, else the default.
-uint32_t CopyPermissions(const SyncContext& ctx, const platform::FileStatus& status) {
-  return ctx.request.preserve ? (status.permissions & 0777) : ctx.defaultFileMode;
-}
-
 void FinishAndCommit(SyncContext& ctx, platform::StagedFile& staged, const std::string& source,
                      const std::string& destination, const platform::FileStatus& status) {
   int error = 0;
   const std::string& temporary = staged.TemporaryPath();
-  if (!status.isLink) platform::SetPermissions(temporary, CopyPermissions(ctx, status), error);
+  if (!status.isLink) platform::SetAttributes(temporary, platform::CopiedAttributes(status, ctx.request.preserve, ctx.newAttributes), error);
   CopySecurityInfo(ctx, source, temporary, destination);
   platform::SetTimes(temporary, status, error);
   // The user's old file is replaced only by a copy that is safely on disk.
@@ -118,51 +113,38 @@ void WarnNotSet(SyncContext& ctx, const std::string& shownAs, int error) {
                                 error));
 }
 
-// One access-control list of source onto target; false after a warning.
-bool CopyAcl(SyncContext& ctx, const std::string& source, const std::string& target, const std::string& shownAs,
-             platform::AclKind kind) {
-  std::string data;
-  int error = 0;
-  platform::AclStatus read = platform::ReadAcl(source, kind, data, error);
-  if (read == platform::AclStatus::kFailed) {
-    SyncWarning(ctx.st, Format("Warning: Could not obtain file security information about %s.\n"
-                               "Cause (error code %#x): %sSecurity information on %s not set.",
-                               source.c_str(), static_cast<unsigned>(error), platform::ErrorText(error).c_str(),
-                               shownAs.c_str()));
-    return false;
-  }
-  if (read == platform::AclStatus::kUnsupported) {
-    WarnSecurityUnavailable(ctx);
-    return true;
-  }
-  platform::AclStatus written = platform::WriteAcl(target, kind, data, error);
-  if (written == platform::AclStatus::kUnsupported) {
-    // Only a list that exists is lost; having none to remove is no loss.
-    if (read == platform::AclStatus::kPresent) WarnSecurityUnavailable(ctx);
-    return true;
-  }
-  if (written == platform::AclStatus::kFailed) {
-    WarnNotSet(ctx, shownAs, error);
-    return false;
-  }
-  return true;
+void WarnNotObtained(SyncContext& ctx, const std::string& source, const std::string& shownAs, int error) {
+  SyncWarning(ctx.st, Format("Warning: Could not obtain file security information about %s.\n"
+                             "Cause (error code %#x): %sSecurity information on %s not set.",
+                             source.c_str(), static_cast<unsigned>(error), platform::ErrorText(error).c_str(),
+                             shownAs.c_str()));
 }
 
-// Owner and group where they differ; true when the target has the source's.
-bool CopyOwner(SyncContext& ctx, const platform::FileStatus& source, const std::string& target,
-               const std::string& shownAs) {
-  platform::FileStatus current;
-  int error = 0;
-  if (!platform::ReadStatus(target, current, error)) {
-    WarnNotSet(ctx, shownAs, error);
-    return false;
+void WarnPrivilegeMissing(SyncContext& ctx, const std::string& shownAs, int error) {
+  SyncWarning(ctx.st, Format("Warning: Could not claim privilege while setting file security information. \n"
+                             "Cause (error code %#x): %sSecurity information on %s not set.",
+                             static_cast<unsigned>(error), platform::ErrorText(error).c_str(), shownAs.c_str()));
+}
+
+// Each problem of a security copy as its warning, in the order met.
+void ReportSecurityIssues(SyncContext& ctx, const std::vector<platform::SecurityIssue>& issues,
+                          const std::string& source, const std::string& shownAs) {
+  for (const platform::SecurityIssue& issue : issues) {
+    switch (issue.kind) {
+      case platform::SecurityIssueKind::kNotObtained:
+        WarnNotObtained(ctx, source, shownAs, issue.error);
+        break;
+      case platform::SecurityIssueKind::kNotSet:
+        WarnNotSet(ctx, shownAs, issue.error);
+        break;
+      case platform::SecurityIssueKind::kUnavailable:
+        WarnSecurityUnavailable(ctx);
+        break;
+      case platform::SecurityIssueKind::kPrivilegeMissing:
+        WarnPrivilegeMissing(ctx, shownAs, issue.error);
+        break;
+    }
   }
-  if (current.owner == source.owner && current.group == source.group) return true;
-  if (!platform::SetOwner(target, source.owner, source.group, error)) {
-    WarnNotSet(ctx, shownAs, error);
-    return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -222,32 +204,19 @@ bool MakeDirectoryPath(SyncContext& ctx, const std::string& path, bool parentChe
 void CopySecurityInfo(SyncContext& ctx, const std::string& source, const std::string& target,
                       const std::string& shownAs) {
   if (!ctx.request.copySecurity) return;
-  // Reading and changing owners and lists needs no privilege to be claimed
-  // here; what is not permitted fails below with its warning.
-  int error = 0;
-  platform::FileStatus status;
-  if (!platform::ReadStatus(source, status, error)) {
-    SyncWarning(ctx.st, Format("Warning: Could not obtain file security information about %s.\n"
-                               "Cause (error code %#x): %sSecurity information on %s not set.",
-                               source.c_str(), static_cast<unsigned>(error), platform::ErrorText(error).c_str(),
-                               shownAs.c_str()));
-    return;
-  }
+  platform::SecurityInfo info;
+  std::vector<platform::SecurityIssue> issues;
+  bool readable = platform::ReadSecurity(source, ctx.request.copyAudit, info, issues);
+  ReportSecurityIssues(ctx, issues, source, shownAs);
+  if (!readable) return;
   if (ctx.request.reportOnly) {
     // Nothing may change: a target that does not exist fails as a real attempt would.
     if (!platform::PathExists(target)) WarnNotSet(ctx, shownAs, platform::LastError());
     return;
   }
-  bool ownerCopied = CopyOwner(ctx, status, target, shownAs);
-  if (status.isLink) return;
-  // Set-user and set-group bits only go with the source's own owner.
-  uint32_t bits = ownerCopied ? status.permissions : (status.permissions & 0777);
-  if (!platform::SetPermissions(target, bits, error)) {
-    WarnNotSet(ctx, shownAs, error);
-    return;
-  }
-  if (!CopyAcl(ctx, source, target, shownAs, platform::AclKind::kAccess)) return;
-  if (status.isDirectory) CopyAcl(ctx, source, target, shownAs, platform::AclKind::kDefault);
+  issues.clear();
+  platform::WriteSecurity(target, info, issues);
+  ReportSecurityIssues(ctx, issues, source, shownAs);
 }
 
 }  // namespace tav::sync

@@ -27,8 +27,9 @@ void DeleteOneFile(SyncContext& ctx, const std::string& path);
 // the parent is known to be a real directory below To, so that the path up
 // to it is trusted and only the last directory is made.
 bool MakeDirectoryPath(SyncContext& ctx, const std::string& path, bool parentChecked);
-// Copies owner, group, permission bits and access-control lists of source to
-// target when the statement asks for security; messages name shownAs.
+// Copies the security information of source (with the audit list when the
+// statement asks for it) to target when the statement asks for security;
+// messages name shownAs.
 void CopySecurityInfo(SyncContext& ctx, const std::string& source, const std::string& target,
                       const std::string& shownAs);
 // Counts copied bytes and checks the destination's free space at every

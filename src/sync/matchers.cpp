@@ -100,9 +100,10 @@ bool MatchPathTail(std::string_view path, std::string_view exclusion) {
 
 std::string NormaliseExclusion(std::string_view written) {
   char separator = platform::PathSeparator();
+  // Written with either separator, as the system's own paths may be.
   std::string entry(written);
   for (char& c : entry) {
-    if (c == '\\') c = separator;
+    if (c == '\\' || c == '/') c = separator;
   }
   bool hasDrive = entry.size() >= 2 && entry[1] == ':';
   bool isShare = entry.size() >= 2 && entry[0] == separator && entry[1] == separator;

@@ -93,9 +93,9 @@ struct SyncContext {
   // The destination directory that copies are staged in, kept open from one
   // copy to the next into the same directory.
   platform::StagingDirectory staging;
-  // The modes that new files and directories get, read once per statement.
-  uint32_t defaultFileMode = 0666;
-  uint32_t defaultDirectoryMode = 0777;
+  // The attributes that new files and directories get, read once per
+  // statement.
+  platform::NewAttributes newAttributes;
 
   bool StopRequested() const { return st.stopRequested.load(); }
 };

@@ -9,7 +9,7 @@
 
 namespace tav::sync {
 
-int CompareNames(const std::string& a, const std::string& b) { return a.compare(b); }
+int CompareNames(const std::string& a, const std::string& b) { return platform::CompareFileNames(a, b); }
 
 void SortEntries(EntryList& list) {
   std::stable_sort(list.begin(), list.end(), [](const platform::FindData& a, const platform::FindData& b) {

@@ -12,7 +12,7 @@ namespace tav::sync {
 using EntryList = std::vector<platform::FindData>;
 
 // The order of names in an entry list: the platform's order of file names
-// (on POSIX case-sensitive, byte by byte). Negative, zero or positive.
+// (case-insensitive where the file system is). Negative, zero or positive.
 int CompareNames(const std::string& a, const std::string& b);
 // Sorts ascending; equal names keep their listing order.
 void SortEntries(EntryList& list);

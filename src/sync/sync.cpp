@@ -103,8 +103,7 @@ bool RunSynchronization(SyncContext& ctx) {
   GuardNesting(ctx);
   GuardReportFile(ctx);
   ctx.destinationRoot = ctx.rightPath;
-  ctx.defaultFileMode = platform::DefaultFileMode();
-  ctx.defaultDirectoryMode = platform::DefaultDirectoryMode();
+  ctx.newAttributes = platform::DefaultAttributes();
   if (!ctx.StopRequested()) {
     st.ui->SetControlText(kLeftDirectory, ctx.leftPath);
     st.ui->SetControlText(kRightDirectory, ctx.rightPath);

@@ -38,13 +38,13 @@ bool CreateDestinationDirectory(SyncContext& ctx, bool& created, bool parentChec
   return made;
 }
 
-// The permission bits a copied directory ends with: the source's with
-// Preserve, else the default. They are set once its contents are in place,
+// The attributes a copied directory ends with: the source's with Preserve,
+// else the default. They are set once its contents are in place,
 // so that a read-only source directory does not keep its copy from being
 // filled.
 struct DirectoryMode {
   bool apply = false;
-  uint32_t permissions = 0;
+  uint32_t attributes = 0;
 };
 
 DirectoryMode PlannedDirectoryMode(const SyncContext& ctx) {
@@ -56,20 +56,20 @@ DirectoryMode PlannedDirectoryMode(const SyncContext& ctx) {
     // The security copy has given the directory its bits already; they are
     // kept, and the owner may write into it until it is filled.
     if (!platform::ReadStatus(ctx.rightPath, status, error)) return mode;
-    platform::MakeOwnerWritable(ctx.rightPath, error);
+    platform::MakeWritable(ctx.rightPath, error);
     mode.apply = true;
-    mode.permissions = status.permissions;
+    mode.attributes = status.attributes;
     return mode;
   }
   if (!platform::ReadStatus(ctx.leftPath, status, error)) return mode;
   mode.apply = true;
-  mode.permissions = ctx.request.preserve ? (status.permissions & 0777) : ctx.defaultDirectoryMode;
+  mode.attributes = platform::CopiedAttributes(status, ctx.request.preserve, ctx.newAttributes);
   return mode;
 }
 
 void ApplyDirectoryMode(const SyncContext& ctx, const DirectoryMode& mode) {
   int error = 0;
-  if (mode.apply) platform::SetPermissions(ctx.rightPath, mode.permissions, error);
+  if (mode.apply) platform::SetAttributes(ctx.rightPath, mode.attributes, error);
 }
 
 // The state of one directory of a copied tree while its entries are copied.
@@ -153,8 +153,8 @@ void RemoveTree(SyncContext& ctx) {
     ctx.st.ui->SetControlText(kLeftDirectory, "");
     ctx.st.ui->SetControlText(kRightDirectory, ctx.rightPath);
   }
-  // Entries of a directory without write permission could not be removed.
-  if (!ctx.request.reportOnly) platform::MakeOwnerWritable(ctx.rightPath, error);
+  // Entries of a write-protected directory could not be removed.
+  if (!ctx.request.reportOnly) platform::MakeWritable(ctx.rightPath, error);
   std::vector<platform::FindData> entries;
   platform::ListDirectory(ctx.rightPath, false, entries, error);
   RemoveStagingLeftovers(ctx, ctx.rightPath, entries);

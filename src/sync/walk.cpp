@@ -139,34 +139,33 @@ std::string ConflictName(const std::string& directory, const std::string& fileNa
 
 namespace {
 
-// A destination directory without owner write permission (read-only) does
-// not stop the walk from adding, replacing or deleting its entries, as a
-// read-only directory does not on Windows: the owner may write into it while
-// it is walked, and its bits are put back afterwards.
+// A write-protected destination directory does not stop the walk from
+// adding, replacing or deleting its entries, as a read-only directory does
+// not on Windows: the owner may write into it while it is walked, and its
+// attributes are put back afterwards.
 class WritableWhileWalked {
  public:
   explicit WritableWhileWalked(const SyncContext& ctx) : path_(ctx.rightPath) {
     platform::FileStatus status;
     int error = 0;
     if (ctx.request.reportOnly || !platform::ReadStatus(path_, status, error)) return;
-    if (status.isLink || !status.isDirectory || (status.permissions & kOwnerWrite) != 0) return;
-    if (platform::MakeOwnerWritable(path_, error)) {
+    if (status.isLink || !status.isDirectory || !platform::IsWriteProtected(status)) return;
+    if (platform::MakeWritable(path_, error)) {
       restore_ = true;
-      permissions_ = status.permissions;
+      attributes_ = status.attributes;
     }
   }
   WritableWhileWalked(const WritableWhileWalked&) = delete;
   WritableWhileWalked& operator=(const WritableWhileWalked&) = delete;
   ~WritableWhileWalked() {
     int error = 0;
-    if (restore_) platform::SetPermissions(path_, permissions_, error);
+    if (restore_) platform::SetAttributes(path_, attributes_, error);
   }
 
  private:
-  static constexpr uint32_t kOwnerWrite = 0200;
   std::string path_;
   bool restore_ = false;
-  uint32_t permissions_ = 0;
+  uint32_t attributes_ = 0;
 };
 
 }  // namespace

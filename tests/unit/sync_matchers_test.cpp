@@ -2,6 +2,7 @@
 // how written exclusions are prepared.
 #include <gtest/gtest.h>
 
+#include "path_support.h"
 #include "sync/matchers.h"
 
 namespace tav::sync {
@@ -46,64 +47,75 @@ TEST(SyncMatchName, CharacterAfterStarIsLiteral) {
   EXPECT_TRUE(MatchName("x*", "X**"));
 }
 
+using test::Native;
+
 TEST(SyncMatchPathTail, LastComponentAnywhere) {
   std::string temp = NormaliseExclusion("TEMP");
-  EXPECT_TRUE(MatchPathTail("/data/temp", temp));
-  EXPECT_TRUE(MatchPathTail("/temp", temp));
-  EXPECT_FALSE(MatchPathTail("/data/mytemp", temp));
-  EXPECT_FALSE(MatchPathTail("/data/temp.old", temp));
-  EXPECT_FALSE(MatchPathTail("/temp/x", temp));
+  EXPECT_TRUE(MatchPathTail(Native("/data/temp"), temp));
+  EXPECT_TRUE(MatchPathTail(Native("/temp"), temp));
+  EXPECT_FALSE(MatchPathTail(Native("/data/mytemp"), temp));
+  EXPECT_FALSE(MatchPathTail(Native("/data/temp.old"), temp));
+  EXPECT_FALSE(MatchPathTail(Native("/temp/x"), temp));
 }
 
 TEST(SyncMatchPathTail, RootAnchoredEntryFitsOnlyDirectlyBelowTheRoot) {
   for (const char* written : {"\\TEMP", "/TEMP"}) {
     std::string temp = NormaliseExclusion(written);
-    EXPECT_TRUE(MatchPathTail("/temp", temp)) << written;
-    EXPECT_TRUE(MatchPathTail("/TEMP", temp)) << written;
-    EXPECT_FALSE(MatchPathTail("/data/temp", temp)) << written;
+    EXPECT_TRUE(MatchPathTail(Native("/temp"), temp)) << written;
+    EXPECT_TRUE(MatchPathTail(Native("/TEMP"), temp)) << written;
+    EXPECT_FALSE(MatchPathTail(Native("/data/temp"), temp)) << written;
   }
 }
 
 TEST(SyncMatchPathTail, ExtensionPatternsAndDirectoryParts) {
   std::string bak = NormaliseExclusion("*.BAK");
-  EXPECT_TRUE(MatchPathTail("/data/x.bak", bak));
-  EXPECT_TRUE(MatchPathTail("/data/sub/Y.Bak", bak));
-  EXPECT_FALSE(MatchPathTail("/data/x.bak2", bak));
+  EXPECT_TRUE(MatchPathTail(Native("/data/x.bak"), bak));
+  EXPECT_TRUE(MatchPathTail(Native("/data/sub/Y.Bak"), bak));
+  EXPECT_FALSE(MatchPathTail(Native("/data/x.bak2"), bak));
   std::string subTmp = NormaliseExclusion("SUB\\*.TMP");
-  EXPECT_TRUE(MatchPathTail("/data/sub/a.tmp", subTmp));
-  EXPECT_FALSE(MatchPathTail("/data/other/a.tmp", subTmp));
-  EXPECT_FALSE(MatchPathTail("/data/mysub/a.tmp", subTmp));
+  EXPECT_TRUE(MatchPathTail(Native("/data/sub/a.tmp"), subTmp));
+  EXPECT_FALSE(MatchPathTail(Native("/data/other/a.tmp"), subTmp));
+  EXPECT_FALSE(MatchPathTail(Native("/data/mysub/a.tmp"), subTmp));
+}
+
+TEST(SyncMatchPathTail, EitherSeparatorIsTakenAsThePlatformsOwn) {
+  std::string sep(1, platform::PathSeparator());
+  std::string path = sep + "data" + sep + "sub" + sep + "inner" + sep + "a.tmp";
+  EXPECT_TRUE(MatchPathTail(path, NormaliseExclusion("sub/inner\\*.tmp")));
+  EXPECT_TRUE(MatchPathTail(path, NormaliseExclusion("sub\\inner/*.tmp")));
+  EXPECT_FALSE(MatchPathTail(path, NormaliseExclusion("/data/sub")));
+  EXPECT_TRUE(MatchPathTail(sep + "data" + sep + "sub", NormaliseExclusion("/data/sub")));
 }
 
 TEST(SyncMatchPathTail, AbsoluteEntryFitsThatPathOnly) {
-  std::string exact = NormaliseExclusion("/DATA/MIRROR");
-  EXPECT_TRUE(MatchPathTail("/data/mirror", exact));
-  EXPECT_FALSE(MatchPathTail("/other/data/mirror", exact));
-  EXPECT_FALSE(MatchPathTail("/data/mirror2", exact));
+  std::string exact = NormaliseExclusion(Native("/DATA/MIRROR"));
+  EXPECT_TRUE(MatchPathTail(Native("/data/mirror"), exact));
+  EXPECT_FALSE(MatchPathTail(Native("/other/data/mirror"), exact));
+  EXPECT_FALSE(MatchPathTail(Native("/data/mirror2"), exact));
 }
 
 TEST(SyncMatchPathTail, SharePathIsTakenFromBelowTheShare) {
-  EXPECT_TRUE(MatchPathTail("//server/share/temp", ":/TEMP"));
-  EXPECT_FALSE(MatchPathTail("//server/share/dir/temp", ":/TEMP"));
+  EXPECT_TRUE(MatchPathTail(Native("//server/share/temp"), Native(":/TEMP")));
+  EXPECT_FALSE(MatchPathTail(Native("//server/share/dir/temp"), Native(":/TEMP")));
   // Without the separator after the share name the path stays as it is.
-  EXPECT_FALSE(MatchPathTail("//server", ":/SERVER"));
+  EXPECT_FALSE(MatchPathTail(Native("//server"), Native(":/SERVER")));
 }
 
 TEST(SyncNormaliseExclusion, PrefixesAndKeepsDrivesAndShares) {
-  EXPECT_EQ(NormaliseExclusion("TEMP"), "/TEMP");
-  EXPECT_EQ(NormaliseExclusion("\\TEMP"), ":/TEMP");
-  EXPECT_EQ(NormaliseExclusion("sub\\*.tmp"), "/sub/*.tmp");
-  EXPECT_EQ(NormaliseExclusion("C:\\DATA\\TMP"), "C:/DATA/TMP");
-  EXPECT_EQ(NormaliseExclusion("\\\\SERVER\\SHARE\\TMP"), "//SERVER/SHARE/TMP");
+  EXPECT_EQ(NormaliseExclusion("TEMP"), Native("/TEMP"));
+  EXPECT_EQ(NormaliseExclusion("\\TEMP"), Native(":/TEMP"));
+  EXPECT_EQ(NormaliseExclusion("sub\\*.tmp"), Native("/sub/*.tmp"));
+  EXPECT_EQ(NormaliseExclusion("C:\\DATA\\TMP"), Native("C:/DATA/TMP"));
+  EXPECT_EQ(NormaliseExclusion("\\\\SERVER\\SHARE\\TMP"), Native("//SERVER/SHARE/TMP"));
 }
 
 TEST(SyncNormaliseExclusion, ListsAreRewrittenInPlace) {
   SyncRequest request;
-  request.excludeDir = {"TEMP", "/ROOTED"};
+  request.excludeDir = {"TEMP", Native("/ROOTED")};
   request.excludeFile = {"*.BAK"};
   NormaliseExcludeLists(request);
-  EXPECT_EQ(request.excludeDir, (std::vector<std::string>{"/TEMP", ":/ROOTED"}));
-  EXPECT_EQ(request.excludeFile, (std::vector<std::string>{"/*.BAK"}));
+  EXPECT_EQ(request.excludeDir, (std::vector<std::string>{Native("/TEMP"), Native(":/ROOTED")}));
+  EXPECT_EQ(request.excludeFile, (std::vector<std::string>{Native("/*.BAK")}));
 }
 
 TEST(SyncReservedName, ConflictFilesAndTemporariesInAnyCase) {

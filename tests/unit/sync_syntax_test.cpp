@@ -9,6 +9,10 @@
 namespace tav {
 namespace {
 
+// A path written in the program as the statement takes it: absolute, in the
+// platform's own form.
+std::string Absolute(const char* written) { return platform::FullPath(platform::NativePath(written)); }
+
 using namespace sync;
 
 // Parses the statement that begins the text, as the run loop hands it over:
@@ -40,8 +44,8 @@ TEST(SyncSyntaxBlock, KeywordsFillSlotsAndLists) {
   const ArgumentArray& args = *p->args;
   ASSERT_EQ(args.size(), 13u);
   EXPECT_EQ(p->st.argCount, 13u);
-  EXPECT_EQ(args[kSlotFrom].text, "/a");
-  EXPECT_EQ(args[kSlotTo].text, "/b");
+  EXPECT_EQ(args[kSlotFrom].text, Absolute("/a"));
+  EXPECT_EQ(args[kSlotTo].text, Absolute("/b"));
   for (int slot = 0; slot < kSyncSlotCount; ++slot) {
     bool expected = slot == kSlotFrom || slot == kSlotTo || slot == kSlotAdd || slot == kSlotDelete ||
                     slot == kSlotSubdirectories;
@@ -59,8 +63,8 @@ TEST(SyncSyntaxBlock, PathsAreMadeAbsoluteWithoutQuotes) {
   auto p = Parse("SynchronizeDir\n From \"my dir\\sub\"\n Report rep.txt\n ReportOnly\n");
   ASSERT_TRUE(p->args);
   std::string cwd = platform::CurrentDirectory();
-  EXPECT_EQ((*p->args)[kSlotFrom].text, cwd + "/my dir/sub");
-  EXPECT_EQ((*p->args)[kSlotReport].text, cwd + "/rep.txt");
+  EXPECT_EQ((*p->args)[kSlotFrom].text, platform::JoinPath(platform::JoinPath(cwd, "my dir"), "sub"));
+  EXPECT_EQ((*p->args)[kSlotReport].text, platform::JoinPath(cwd, "rep.txt"));
   EXPECT_TRUE(IsSet(*p->args, kSlotReportOnly));
   EXPECT_FALSE(IsSet(*p->args, kSlotTo));
 }
@@ -101,8 +105,8 @@ TEST(SyncSyntaxOneLine, PathsAndSwitches) {
   auto p = Parse("SynchronizeDir /s /d -d /a /O /S /P \"/Rmy report.txt \"\n");
   ASSERT_TRUE(p->args);
   const ArgumentArray& args = *p->args;
-  EXPECT_EQ(args[kSlotFrom].text, "/s");
-  EXPECT_EQ(args[kSlotTo].text, "/d");
+  EXPECT_EQ(args[kSlotFrom].text, Absolute("/s"));
+  EXPECT_EQ(args[kSlotTo].text, Absolute("/d"));
   EXPECT_TRUE(IsSet(args, kSlotDelete));
   EXPECT_TRUE(IsSet(args, kSlotAdd));
   EXPECT_TRUE(IsSet(args, kSlotOverwrite));
@@ -117,7 +121,7 @@ TEST(SyncSyntaxOneLine, PathsAndSwitches) {
 TEST(SyncSyntaxOneLine, DashesInPathsAndLastReportWins) {
   auto p = Parse("SynchronizeDir /my-dir /x /Rfirst /rsecond\n");
   ASSERT_TRUE(p->args);
-  EXPECT_EQ((*p->args)[kSlotFrom].text, "/my/dir");
+  EXPECT_EQ((*p->args)[kSlotFrom].text, Absolute("/my/dir"));
   EXPECT_EQ((*p->args)[kSlotReport].text, "second");
 }
 

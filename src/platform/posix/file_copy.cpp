@@ -22,9 +22,7 @@ int Fd(const File& file) { return static_cast<int>(file.Handle()); }
 void FillStatus(const struct stat& info, FileStatus& out) {
   out.isDirectory = S_ISDIR(info.st_mode);
   out.isLink = S_ISLNK(info.st_mode);
-  out.permissions = info.st_mode & 07777;
-  out.owner = info.st_uid;
-  out.group = info.st_gid;
+  out.attributes = info.st_mode & 07777;
   out.size = static_cast<uint64_t>(info.st_size);
   out.accessSeconds = info.st_atim.tv_sec;
   out.accessNanoseconds = static_cast<uint32_t>(info.st_atim.tv_nsec);

@@ -1,6 +1,7 @@
-// POSIX permission bits, times, owners and access-control lists. The lists
-// are read and written as the system.posix_acl_access and
-// system.posix_acl_default extended attributes, in the system's own form.
+// POSIX attributes (the permission bits), times and security information:
+// owner, group, permission bits and the access-control lists, read and
+// written as the system.posix_acl_access and system.posix_acl_default
+// extended attributes in the system's own form.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -15,6 +16,14 @@ namespace tav::platform {
 
 namespace {
 
+enum class AclKind { kAccess, kDefault };
+enum class AclStatus {
+  kPresent,      // the path has such a list; data holds it
+  kAbsent,       // the path has none
+  kUnsupported,  // the file system keeps no access-control lists
+  kFailed,       // error tells why
+};
+
 const char* AclAttribute(AclKind kind) {
   return kind == AclKind::kAccess ? "system.posix_acl_access" : "system.posix_acl_default";
 }
@@ -27,59 +36,7 @@ mode_t CurrentUmask() {
   return mask;
 }
 
-}  // namespace
-
-bool SetPermissions(const std::string& path, uint32_t permissions, int& error) {
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0) {
-    error = errno;
-    return false;
-  }
-  if (S_ISLNK(info.st_mode)) return true;
-  if (::chmod(path.c_str(), static_cast<mode_t>(permissions & 07777)) != 0) {
-    error = errno;
-    return false;
-  }
-  return true;
-}
-
-bool MakeOwnerWritable(const std::string& path, int& error) {
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0) {
-    error = errno;
-    return false;
-  }
-  if (S_ISLNK(info.st_mode) || (info.st_mode & S_IWUSR) != 0) return true;
-  return SetPermissions(path, (info.st_mode & 07777) | S_IWUSR, error);
-}
-
-bool SetTimes(const std::string& path, const FileStatus& times, int& error) {
-  struct timespec value[2] = {};
-  value[0].tv_sec = static_cast<time_t>(times.accessSeconds);
-  value[0].tv_nsec = static_cast<long>(times.accessNanoseconds);
-  value[1].tv_sec = static_cast<time_t>(times.writeSeconds);
-  value[1].tv_nsec = static_cast<long>(times.writeNanoseconds);
-  if (::utimensat(AT_FDCWD, path.c_str(), value, AT_SYMLINK_NOFOLLOW) != 0) {
-    error = errno;
-    return false;
-  }
-  return true;
-}
-
-bool SetOwner(const std::string& path, uint32_t owner, uint32_t group, int& error) {
-  if (::lchown(path.c_str(), static_cast<uid_t>(owner), static_cast<gid_t>(group)) != 0) {
-    error = errno;
-    return false;
-  }
-  return true;
-}
-
-uint32_t EffectiveUser() { return static_cast<uint32_t>(::geteuid()); }
-uint32_t EffectiveGroup() { return static_cast<uint32_t>(::getegid()); }
-
-uint32_t DefaultFileMode() { return 0666 & ~CurrentUmask(); }
-uint32_t DefaultDirectoryMode() { return 0777 & ~CurrentUmask(); }
-
+// Reads an access-control list of a path in the system's stored form.
 AclStatus ReadAcl(const std::string& path, AclKind kind, std::string& data, int& error) {
   data.clear();
   const char* name = AclAttribute(kind);
@@ -100,6 +57,8 @@ AclStatus ReadAcl(const std::string& path, AclKind kind, std::string& data, int&
   return AclStatus::kFailed;
 }
 
+// Writes a list read by ReadAcl; an empty data removes the list. A missing
+// list on removal is success.
 AclStatus WriteAcl(const std::string& path, AclKind kind, const std::string& data, int& error) {
   const char* name = AclAttribute(kind);
   int result = data.empty() ? ::lremovexattr(path.c_str(), name)
@@ -109,6 +68,149 @@ AclStatus WriteAcl(const std::string& path, AclKind kind, const std::string& dat
   if (IsUnsupported(errno)) return AclStatus::kUnsupported;
   error = errno;
   return AclStatus::kFailed;
+}
+
+}  // namespace
+
+// One list as read from the source; a failed read is told when the lists are
+// written, after the owner and bits, in the order the copy meets it.
+struct AclCopy {
+  AclStatus status = AclStatus::kAbsent;
+  std::string data;
+  int error = 0;
+};
+
+struct SecurityInfo::Data {
+  struct stat info {};
+  AclCopy access;
+  AclCopy defaults;
+};
+
+SecurityInfo::SecurityInfo() : data_(std::make_unique<Data>()) {}
+SecurityInfo::~SecurityInfo() = default;
+
+bool SetAttributes(const std::string& path, uint32_t attributes, int& error) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) {
+    error = errno;
+    return false;
+  }
+  if (S_ISLNK(info.st_mode)) return true;
+  if (::chmod(path.c_str(), static_cast<mode_t>(attributes & 07777)) != 0) {
+    error = errno;
+    return false;
+  }
+  return true;
+}
+
+NewAttributes DefaultAttributes() {
+  mode_t mask = CurrentUmask();
+  return NewAttributes{0666u & ~mask, 0777u & ~mask};
+}
+
+uint32_t CopiedAttributes(const FileStatus& source, bool preserve, const NewAttributes& defaults) {
+  if (preserve) return source.attributes & 0777;
+  return source.isDirectory ? defaults.directory : defaults.file;
+}
+
+bool IsWriteProtected(const FileStatus& status) { return !status.isLink && (status.attributes & S_IWUSR) == 0; }
+
+bool MakeWritable(const std::string& path, int& error) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) {
+    error = errno;
+    return false;
+  }
+  if (S_ISLNK(info.st_mode) || (info.st_mode & S_IWUSR) != 0) return true;
+  return SetAttributes(path, (info.st_mode & 07777) | S_IWUSR, error);
+}
+
+bool SetTimes(const std::string& path, const FileStatus& times, int& error) {
+  struct timespec value[2] = {};
+  value[0].tv_sec = static_cast<time_t>(times.accessSeconds);
+  value[0].tv_nsec = static_cast<long>(times.accessNanoseconds);
+  value[1].tv_sec = static_cast<time_t>(times.writeSeconds);
+  value[1].tv_nsec = static_cast<long>(times.writeNanoseconds);
+  if (::utimensat(AT_FDCWD, path.c_str(), value, AT_SYMLINK_NOFOLLOW) != 0) {
+    error = errno;
+    return false;
+  }
+  return true;
+}
+
+bool ReadSecurity(const std::string& path, bool /*audit*/, SecurityInfo& out, std::vector<SecurityIssue>& issues) {
+  // POSIX keeps no audit list of its own: the request for it changes nothing.
+  SecurityInfo::Data& data = out.Get();
+  if (::lstat(path.c_str(), &data.info) != 0) {
+    issues.push_back({SecurityIssueKind::kNotObtained, errno});
+    return false;
+  }
+  if (S_ISLNK(data.info.st_mode)) return true;
+  data.access.status = ReadAcl(path, AclKind::kAccess, data.access.data, data.access.error);
+  if (S_ISDIR(data.info.st_mode)) {
+    data.defaults.status = ReadAcl(path, AclKind::kDefault, data.defaults.data, data.defaults.error);
+  }
+  return true;
+}
+
+namespace {
+
+// Owner and group where they differ; true when the target has the source's.
+bool CopyOwner(const struct stat& source, const std::string& target, std::vector<SecurityIssue>& issues) {
+  struct stat current {};
+  if (::lstat(target.c_str(), &current) != 0) {
+    issues.push_back({SecurityIssueKind::kNotSet, errno});
+    return false;
+  }
+  if (current.st_uid == source.st_uid && current.st_gid == source.st_gid) return true;
+  if (::lchown(target.c_str(), source.st_uid, source.st_gid) != 0) {
+    issues.push_back({SecurityIssueKind::kNotSet, errno});
+    return false;
+  }
+  return true;
+}
+
+// One access-control list onto target; false after a problem that ends the copy.
+bool CopyAcl(const AclCopy& acl, const std::string& target, AclKind kind, std::vector<SecurityIssue>& issues) {
+  if (acl.status == AclStatus::kFailed) {
+    issues.push_back({SecurityIssueKind::kNotObtained, acl.error});
+    return false;
+  }
+  if (acl.status == AclStatus::kUnsupported) {
+    issues.push_back({SecurityIssueKind::kUnavailable, 0});
+    return true;
+  }
+  int error = 0;
+  AclStatus written = WriteAcl(target, kind, acl.data, error);
+  if (written == AclStatus::kUnsupported) {
+    // Only a list that exists is lost; having none to remove is no loss.
+    if (acl.status == AclStatus::kPresent) issues.push_back({SecurityIssueKind::kUnavailable, 0});
+    return true;
+  }
+  if (written == AclStatus::kFailed) {
+    issues.push_back({SecurityIssueKind::kNotSet, error});
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void WriteSecurity(const std::string& path, const SecurityInfo& info, std::vector<SecurityIssue>& issues) {
+  // Reading and changing owners and lists needs no privilege to be claimed
+  // here; what is not permitted fails with its issue.
+  const SecurityInfo::Data& data = info.Get();
+  bool ownerCopied = CopyOwner(data.info, path, issues);
+  if (S_ISLNK(data.info.st_mode)) return;
+  // Set-user and set-group bits only go with the source's own owner.
+  uint32_t bits = data.info.st_mode & (ownerCopied ? 07777 : 0777);
+  int error = 0;
+  if (!SetAttributes(path, bits, error)) {
+    issues.push_back({SecurityIssueKind::kNotSet, error});
+    return;
+  }
+  if (!CopyAcl(data.access, path, AclKind::kAccess, issues)) return;
+  if (S_ISDIR(data.info.st_mode)) CopyAcl(data.defaults, path, AclKind::kDefault, issues);
 }
 
 }  // namespace tav::platform

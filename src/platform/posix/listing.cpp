@@ -62,6 +62,9 @@ ListStatus ListDirectory(const std::string& directory, bool followLink, std::vec
   return status;
 }
 
+// POSIX file systems tell names apart by letter case: plain byte order.
+int CompareFileNames(const std::string& a, const std::string& b) { return a.compare(b); }
+
 bool ReadFindData(const std::string& path, FindData& out, int& error) {
   struct stat info {};
   if (::lstat(path.c_str(), &info) != 0) {

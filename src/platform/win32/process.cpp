@@ -143,6 +143,17 @@ int WaitChild(ChildProcess& child) {
   return static_cast<int>(code);
 }
 
+bool WaitChildFor(ChildProcess& child, int timeoutMs, int& exitCode) {
+  if (child.id < 0) {
+    exitCode = -1;
+    return true;
+  }
+  DWORD wait = timeoutMs < 0 ? 0 : static_cast<DWORD>(timeoutMs);
+  if (::WaitForSingleObject(AsHandle(child.id), wait) == WAIT_TIMEOUT) return false;
+  exitCode = WaitChild(child);
+  return true;
+}
+
 // Ends the spawn program and everything it started: the whole job.
 void TerminateChild(ChildProcess& child) {
   if (child.id < 0) return;

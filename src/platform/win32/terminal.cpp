@@ -1,0 +1,55 @@
+// The Windows build has no status area in the console: its status and output
+// are shown by its own windows. Every terminal operation is therefore one that
+// finds no terminal to drive, so the console front end stays on its plain
+// path (messages on standard output, keys through the console's input).
+#include "platform/terminal.h"
+
+#include "platform/win32/win32_api.h"
+
+namespace tav::platform {
+
+bool StderrIsTerminal() { return false; }
+
+TerminalSize StatusTerminalSize() { return TerminalSize{}; }
+
+void PinBottomRows(int) {}
+void RepinBottomRows(int) {}
+void DrawBottomRows(const std::vector<TerminalRow>&) {}
+void UnpinBottomRows(int) {}
+
+void SaveTerminalTitle() {}
+void SetTerminalTitle(std::string_view) {}
+void RestoreTerminalTitle() {}
+
+// A console that counts as a terminal takes the same colour sequences as a
+// POSIX terminal (virtual terminal processing).
+std::string_view ColourSequence(TextColour colour) {
+  switch (colour) {
+    case TextColour::Red:
+      return "\x1b[31m";
+    case TextColour::Blue:
+      return "\x1b[34m";
+    case TextColour::Normal:
+      break;
+  }
+  return "\x1b[0m";
+}
+
+bool EnterRawKeys() { return false; }
+void LeaveRawKeys() {}
+void RestoreTerminal() {}
+
+void StopUntilContinued() {}
+bool StartTerminalEvents() { return false; }
+void StopTerminalEvents() {}
+
+TerminalEvent WaitTerminalEvent(int timeoutMs, bool) {
+  if (timeoutMs > 0) ::Sleep(static_cast<DWORD>(timeoutMs));
+  return TerminalEvent{};
+}
+
+void WakeTerminalEvents() {}
+
+long long MonotonicMilliseconds() { return static_cast<long long>(::GetTickCount64()); }
+
+}  // namespace tav::platform
