@@ -46,11 +46,6 @@ name=$(basename "$program")
 wine=${TAV32_E2E_WINE:-0}
 skip() { echo "SKIPPED: $1: $(cat "$1")"; exit 77; }
 if [ "$wine" = 1 ]; then
-  case_name=${base#*/tests/programs/}
-  pending=$(dirname "$0")/windows_pending.txt
-  if grep -qx "$case_name" "$pending" 2>/dev/null; then
-    echo "SKIPPED: listed in $pending"; exit 77
-  fi
   [ -f "$base.posix-only" ] && skip "$base.posix-only"
   [ -f "$base.wine-differs" ] && skip "$base.wine-differs"
 else

@@ -48,8 +48,10 @@ std::string TemporaryName(uint64_t& seed) {
   return name;
 }
 
+// Names are compared without regard to case here, so a leftover's letters
+// may be of either case.
 bool IsStagingName(const std::string& name) {
-  static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   return name.size() == 11 && name.compare(0, 5, "!SYN~") == 0 &&
          name.find_first_not_of(kLetters, 5) == std::string::npos;
 }
