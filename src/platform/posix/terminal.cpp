@@ -204,18 +204,6 @@ void RestoreTerminalTitle() {
   if (gTitleSaved.exchange(false)) Emit("\x1b[23;0t");
 }
 
-std::string_view ColourSequence(TextColour colour) {
-  switch (colour) {
-    case TextColour::Red:
-      return "\x1b[31m";
-    case TextColour::Blue:
-      return "\x1b[34m";
-    case TextColour::Normal:
-      break;
-  }
-  return "\x1b[0m";
-}
-
 bool EnterRawKeys() { return SetKeyModes(); }
 
 void LeaveRawKeys() {

@@ -21,20 +21,6 @@ void SaveTerminalTitle() {}
 void SetTerminalTitle(std::string_view) {}
 void RestoreTerminalTitle() {}
 
-// A console that counts as a terminal takes the same colour sequences as a
-// POSIX terminal (virtual terminal processing).
-std::string_view ColourSequence(TextColour colour) {
-  switch (colour) {
-    case TextColour::Red:
-      return "\x1b[31m";
-    case TextColour::Blue:
-      return "\x1b[34m";
-    case TextColour::Normal:
-      break;
-  }
-  return "\x1b[0m";
-}
-
 bool EnterRawKeys() { return false; }
 void LeaveRawKeys() {}
 void RestoreTerminal() {}
