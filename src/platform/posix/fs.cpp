@@ -194,7 +194,10 @@ constexpr size_t kTailLength = 8;
 constexpr size_t kLongestTitle = 200;
 
 std::string TemporaryPrefix(const std::string& target) {
-  return "." + FileTitle(target).substr(0, kLongestTitle) + ".tav32~";
+  std::string prefix = ".";
+  prefix.append(FileTitle(target), 0, kLongestTitle);
+  prefix += ".tav32~";
+  return prefix;
 }
 
 bool IsTemporaryOf(std::string_view name, const std::string& prefix) {
