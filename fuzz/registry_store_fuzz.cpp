@@ -9,6 +9,7 @@
 #include <string>
 
 #include "fuzz_support.h"
+#include "platform/posix/code_page.h"
 #include "platform/posix/registry_format.h"
 #include "platform/posix/registry_text.h"
 #include "platform/registry.h"
@@ -64,19 +65,33 @@ uint32_t ValueType(uint8_t choice) {
   return kTypes[choice % std::size(kTypes)];
 }
 
+// Windows-1252 text as the store keeps it, checked to come back byte for
+// byte; false for text with a byte that has no character.
+bool StoredText(std::string_view ansi, std::string& utf8) {
+  static const platform::CodePage kAnsi("CP1252");
+  std::string problem;
+  if (!kAnsi.ToUtf8(ansi, utf8, problem)) return false;
+  std::string back;
+  FUZZ_CHECK(kAnsi.FromUtf8(utf8, back, problem) && back == ansi);
+  return true;
+}
+
 void SetValue(StoredKey& key, EditStream& edits) {
   std::string name = edits.Text();
   uint32_t type = ValueType(edits.Byte());
   std::string bytes = edits.Text();
-  if (!StorableName(name)) return;
+  std::string storedName;
+  if (!StorableName(name) || !StoredText(name, storedName)) return;
   std::vector<uint8_t> data(bytes.begin(), bytes.end());
   if (IsStringType(type)) {
-    std::vector<uint8_t> utf16 = regtext::AnsiToUtf16(data);
-    // Windows-1252 text comes back as it went in.
-    FUZZ_CHECK(regtext::Utf16ToAnsi(utf16) == data);
+    std::string utf8;
+    if (!StoredText(bytes, utf8)) return;
+    std::vector<uint8_t> utf16 = regtext::Utf8ToUtf16(utf8);
+    std::string back;
+    FUZZ_CHECK(regtext::Utf16ToUtf8(utf16.data(), utf16.size(), back) && back == utf8);
     data = std::move(utf16);
   }
-  key.SetValue(StoredValue{regtext::AnsiToUtf8(name), type, std::move(data)});
+  key.SetValue(StoredValue{storedName, type, std::move(data)});
 }
 
 void ApplyEdits(StoredKey& root, EditStream edits) {
@@ -86,9 +101,9 @@ void ApplyEdits(StoredKey& root, EditStream edits) {
       case 0: {
         std::string name = edits.Text();
         if (!StorableKeyName(name)) break;
-        std::string stored = regtext::AnsiToUtf8(name);
         // Enumeration gives the name back as it was created.
-        FUZZ_CHECK(regtext::Utf8ToAnsi(stored) == name);
+        std::string stored;
+        if (!StoredText(name, stored)) break;
         key = &key->AddSubkey(stored);
         break;
       }
