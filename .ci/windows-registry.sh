@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 need=()
-for pkg in cmake ninja-build g++ g++-mingw-w64-x86-64 wine wine64; do
+for pkg in cmake ninja-build g++ g++-mingw-w64-x86-64 wine wine64 locales; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
 done
 if [ ${#need[@]} -gt 0 ]; then

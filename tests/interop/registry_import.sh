@@ -41,8 +41,14 @@ export_keys() {
   done
 }
 
-# The POSIX build, with a store of its own.
+# The POSIX build, with a store of its own. The program file is written in
+# Windows-1252, the code page Wine gives the Windows build, so the POSIX build
+# runs in a Windows-1252 locale made for the run.
+mkdir -p "$work/locale"
+localedef -i en_US -f CP1252 "$work/locale/en_US.CP1252" 2>/dev/null || [ -d "$work/locale/en_US.CP1252" ] ||
+  fail "no Windows-1252 locale could be made (the locales package is needed)"
 (cd "$work/posix" && WINDIR="$work/posix/windows" TAV32_REGISTRY="$work/posix/registry" \
+  LOCPATH="$work/locale" LC_ALL=en_US.CP1252 \
   "$posix" registry.tav -LOG run.log </dev/null >/dev/null) || fail "the POSIX build failed"
 
 # The Windows build, into Wine's registry.
