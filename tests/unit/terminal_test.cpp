@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "test_support.h"
@@ -72,6 +73,21 @@ class PtyRun {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   void Signal(int signo) { ::kill(pid_, signo); }
+  // Waits until the run has stopped itself (state T), so that a SIGCONT sent
+  // afterwards cannot come before the stop and be lost.
+  bool WaitStopped(int timeoutMs = kWaitMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+      std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+      std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+      size_t close = text.rfind(')');
+      if (close != std::string::npos && close + 2 < text.size() && (text[close + 2] == 'T' || text[close + 2] == 't')) {
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
   void Resize(unsigned short rows) {
     winsize ws{rows, 80, 0, 0};
     ::ioctl(master_, TIOCSWINSZ, &ws);
@@ -280,6 +296,7 @@ TEST(Terminal, AStoppedRunGivesTheTerminalBackUntilItIsContinued) {
   ASSERT_TRUE(run.Expect("\x1b[r", mark)) << run.seen();
   for (int i = 0; i < 100 && !run.ModesRestored(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_TRUE(run.ModesRestored());
+  ASSERT_TRUE(run.WaitStopped());
   mark = run.Mark();
   run.Signal(SIGCONT);
   ASSERT_TRUE(run.Expect("\x1b[1;20r", mark)) << run.seen();
