@@ -174,10 +174,14 @@ TEST(Terminal, TraceWaitsForOneKeyBeforeEachStatement) {
   ASSERT_TRUE(run.Expect("TRACE: Press any key to continue...")) << run.seen();
   size_t mark = run.Mark();
   EXPECT_EQ(run.seen().find("one\r\n"), std::string::npos);
+  // The prompt is shown just before the wait begins, and a key that comes
+  // while no wait is open is dropped: the test gives the run time to wait.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
   run.Type("\r");
   ASSERT_TRUE(run.Expect("one\r\n", mark)) << run.seen();
   ASSERT_TRUE(run.Expect("TRACE: Press any key to continue...", mark)) << run.seen();
   EXPECT_EQ(run.seen().find("two\r\n"), std::string::npos);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
   run.Type("q");
   EXPECT_EQ(run.Finish(), 0);
   EXPECT_NE(run.seen().find("two\r\n", mark), std::string::npos);
