@@ -95,15 +95,6 @@ std::string FileTitle(std::string_view path) {
   return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
 bool File::Write(std::string_view data) {
   return IsOpen() && WriteAll(static_cast<int>(handle_), data.data(), data.size());
 }

@@ -118,15 +118,6 @@ std::string FileTitle(std::string_view path) {
   return std::string(separator == std::string_view::npos ? path : path.substr(separator + 1));
 }
 
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
 bool File::Write(std::string_view data) {
   if (!IsOpen()) return false;
   while (!data.empty()) {
