@@ -230,7 +230,12 @@ std::string ReplaceSection(const ProfileLayout& layout, std::string_view name,
     for (std::string_view line : lines) writer.Add(line);
     return writer.Finish();
   }
-  std::vector<size_t> match = AlignEntries(SectionEntries(layout, *section), lines);
+  // Entries compare without their surrounding blanks on both sides, so an
+  // indented line that is already there stays as it stands.
+  std::vector<std::string_view> wanted;
+  wanted.reserve(lines.size());
+  for (std::string_view line : lines) wanted.push_back(TrimBlanks(line));
+  std::vector<size_t> match = AlignEntries(SectionEntries(layout, *section), wanted);
   writer.KeepRange(0, section->header + 1);
   size_t next = 0;
   size_t entry = 0;

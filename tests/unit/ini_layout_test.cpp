@@ -24,5 +24,16 @@ TEST(ProfileLayoutEdges, LastLineStoppingAfterCrGetsOnlyItsLf) {
   EXPECT_EQ(Set("z", "s", "k", "v"), "z\n[s]\nk=v\n");
 }
 
+TEST(ProfileLayoutEdges, IndentedSectionLinesAreKeptOnTheSecondRewrite) {
+  // Lines that are already there compare without their indentation, so the
+  // second rewrite keeps every line, line ends included, where it stands.
+  std::string file = "; top\r\n[Section]\n; note\n ";
+  std::vector<std::string_view> lines{"key=value", "added=1", "  indented=x", "added=1", "; note", "  tail = y"};
+  std::string once = ReplaceSection(ProfileLayout(file), "Section", lines);
+  EXPECT_EQ(once,
+            "; top\r\n[Section]\nkey=value\r\nadded=1\r\n  indented=x\r\nadded=1\r\n; note\n  tail = y\r\n ");
+  EXPECT_EQ(ReplaceSection(ProfileLayout(once), "Section", lines), once);
+}
+
 }  // namespace
 }  // namespace tav::ini
