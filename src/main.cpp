@@ -1,12 +1,15 @@
 // Start-up of the interpreter: the command line in, the exit code out.
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/startup.h"
 #include "core/state.h"
 #include "platform/console.h"
+#include "platform/gui.h"
 #include "ui/console_ui.h"
+#include "ui/window_ui.h"
 
 namespace {
 
@@ -39,7 +42,14 @@ int main(int argc, char** argv) {
   }
   std::vector<std::string> args(argv + 1, argv + argc);
   tav::InterpreterState st;
-  tav::ConsoleUi ui(st);
-  st.ui = &ui;
+  // The windows when this build and session can show them, else the console.
+  std::unique_ptr<tav::UserInterface> ui;
+  auto windows = std::make_unique<tav::WindowUi>(st);
+  if (windows->Open(tav::platform::OpenGui)) {
+    ui = std::move(windows);
+  } else {
+    ui = std::make_unique<tav::ConsoleUi>(st);
+  }
+  st.ui = ui.get();
   return tav::StartAndRun(st, args);
 }

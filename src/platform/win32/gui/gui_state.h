@@ -4,11 +4,13 @@
 // window's own file.
 #pragma once
 
+// The interface first: the system's headers name MessageBox as a macro.
+#include "platform/gui.h"
+
 #include <windows.h>
 
 #include <string>
 
-#include "platform/gui.h"
 #include "platform/win32/gui/resources.h"
 
 #undef MessageBox

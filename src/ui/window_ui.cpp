@@ -1,0 +1,158 @@
+#include "ui/window_ui.h"
+
+#include <chrono>
+
+namespace tav {
+
+namespace {
+
+// How long a command's key poll waits when asked to wait without end: the
+// forwarder checks for the command's end this often.
+constexpr int kPollSliceMs = 1000;
+
+}  // namespace
+
+WindowUi::WindowUi(InterpreterState& st) : st_(st) {}
+
+WindowUi::~WindowUi() { CloseWindows(); }
+
+bool WindowUi::Open(const GuiOpener& open) {
+  gui_ = open(*this);
+  return gui_ != nullptr;
+}
+
+// ---- Calls from the interpreter --------------------------------------------
+
+void WindowUi::WaitWhileAsking(Lock& lock) {
+  changed_.wait(lock, [this] { return !asking_; });
+}
+
+void WindowUi::SetControlText(int control, std::string_view text) {
+  Lock lock(mutex_);
+  WaitWhileAsking(lock);
+  // Once an abort is confirmed the status line keeps saying so.
+  if (aborted_ && control == kStatusLine) return;
+  gui_->SetControlText(control, text);
+}
+
+void WindowUi::EnableControl(int control, bool enable) {
+  Lock lock(mutex_);
+  WaitWhileAsking(lock);
+  gui_->EnableControl(control, enable);
+}
+
+bool WindowUi::HasOutputWindow() const { return st_.options.output && !st_.options.quiet; }
+
+void WindowUi::SetOutputTitle(std::string_view title) {
+  Lock lock(mutex_);
+  WaitWhileAsking(lock);
+  gui_->SetOutputTitle(title);
+}
+
+void WindowUi::ShowOutput(std::string text) {
+  Lock lock(mutex_);
+  WaitWhileAsking(lock);
+  gui_->AppendOutput(text);
+}
+
+int WindowUi::TakeKey(Lock& lock, int timeoutMs) {
+  waiting_ = true;
+  waitKey_ = -1;
+  auto ready = [this] { return waitKey_ >= 0 || st_.stopRequested || closed_; };
+  if (timeoutMs < 0) {
+    changed_.wait(lock, ready);
+  } else {
+    changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
+  }
+  waiting_ = false;
+  return waitKey_;
+}
+
+void WindowUi::WaitForKey() {
+  if (!CanTypeKeys()) return;
+  Lock lock(mutex_);
+  WaitWhileAsking(lock);
+  TakeKey(lock, -1);
+}
+
+bool WindowUi::CanTypeKeys() const { return HasOutputWindow(); }
+
+int WindowUi::PollKey(int timeoutMs) {
+  Lock lock(mutex_);
+  WaitWhileAsking(lock);
+  if (!childInput_) return TakeKey(lock, timeoutMs);
+  changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs < 0 ? kPollSliceMs : timeoutMs),
+                    [this] { return !keys_.empty() || st_.stopRequested || closed_; });
+  if (keys_.empty()) return -1;
+  int key = keys_.front();
+  keys_.pop_front();
+  return key;
+}
+
+void WindowUi::ForwardKeysToCommand(bool on) {
+  Lock lock(mutex_);
+  childInput_ = on;
+  keys_.clear();
+}
+
+void WindowUi::MessageBox(std::string_view caption, std::string_view text) {
+  gui_->MessageBox(caption, text);
+}
+
+void WindowUi::ShowWindows() {
+  platform::GuiOptions options;
+  options.quiet = st_.options.quiet;
+  options.output = st_.options.output;
+  options.noAbort = st_.options.noAbort;
+  gui_->Show(options);
+}
+
+void WindowUi::CloseWindows() {
+  Lock lock(mutex_);
+  if (closed_ || gui_ == nullptr) return;
+  closed_ = true;
+  changed_.notify_all();
+  lock.unlock();
+  // The window thread may be calling in here; it is not waited for under
+  // the lock.
+  gui_->Close();
+}
+
+// ---- Events from the windows -----------------------------------------------
+
+void WindowUi::AbortAsked() {
+  Lock lock(mutex_);
+  asking_ = true;
+}
+
+// A confirmed abort stops the run where it stands: the run loop, a running
+// command (ended with its process tree) and the synchronisation engine see
+// the stop, the debug log is closed as the run ends, and the run ends with
+// "User abort".
+void WindowUi::AbortAnswered(bool yes) {
+  Lock lock(mutex_);
+  asking_ = false;
+  if (yes) {
+    aborted_ = true;
+    st_.userAbort = true;
+    st_.stopRequested = true;
+  }
+  changed_.notify_all();
+}
+
+// A typed character ends a key wait, else goes to the running command, else
+// is dropped.
+void WindowUi::KeyTyped(int character) {
+  Lock lock(mutex_);
+  if (waiting_) {
+    waitKey_ = character;
+    waiting_ = false;
+  } else if (childInput_) {
+    keys_.push_back(character);
+  } else {
+    return;
+  }
+  changed_.notify_all();
+}
+
+}  // namespace tav
