@@ -33,6 +33,19 @@ int MoveWithin(int& current, int maximum, ScrollRequest request, int position, i
 
 }  // namespace
 
+int CombineMoves(std::vector<OutputSegment>& drawn) {
+  int total = 0;
+  for (const OutputSegment& segment : drawn) total += segment.linesScrolled;
+  int later = total;
+  for (OutputSegment& segment : drawn) {
+    later -= segment.linesScrolled;
+    segment.row -= later;
+    segment.linesScrolled = 0;
+  }
+  std::erase_if(drawn, [](const OutputSegment& segment) { return segment.row < 0; });
+  return total;
+}
+
 void OutputView::SetCharSize(int charWidth, int lineHeight) {
   charWidth_ = std::max(1, charWidth);
   lineHeight_ = std::max(1, lineHeight);

@@ -35,6 +35,14 @@ struct AppendResult {
   std::vector<OutputSegment> drawn;
 };
 
+// Turns the pieces of one message into one move of the window's pixels:
+// returns the lines the view moved in all, and gives each piece the row it
+// ends up in after the moves that follow it, dropping pieces moved out of
+// view. Drawing them there after the one move gives the same picture as
+// moving and drawing piece by piece, with one move per message instead of
+// one per line.
+int CombineMoves(std::vector<OutputSegment>& drawn);
+
 struct OutputLine {
   std::string_view text;  // without marker and LF
   OutputColour colour = OutputColour::Black;

@@ -68,6 +68,20 @@ TEST(OutputView, FollowsTheEndUntilScrolledUp) {
   EXPECT_EQ(shown.drawn[0].row, 24);
 }
 
+TEST(OutputView, AMessageOfManyLinesMovesTheViewOnce) {
+  OutputView view = ViewOf(80, 3);
+  view.Append("a\nb\n");
+  AppendResult result = view.Append("c\nd\ne\nf\ng");
+  // Each piece is drawn at the last row; all but c first move the view.
+  EXPECT_EQ(CombineMoves(result.drawn), 4);
+  ASSERT_EQ(result.drawn.size(), 3u);
+  EXPECT_EQ(result.drawn[0].text, "e");
+  EXPECT_EQ(result.drawn[0].row, 0);
+  EXPECT_EQ(result.drawn[2].text, "g");
+  EXPECT_EQ(result.drawn[2].row, 2);
+  EXPECT_EQ(view.TopLine(), 4);
+}
+
 TEST(OutputView, ResizingAFollowingViewKeepsItFollowing) {
   OutputView view = ViewOf(80, 25);
   AppendLines(view, 0, 30);
