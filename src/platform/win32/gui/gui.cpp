@@ -389,13 +389,13 @@ void WindowsGui::ShowWindows() {
     if (gui.intro != nullptr) DestroyWindow(gui.intro);
     gui.intro = nullptr;
   } else {
-    if (gui.intro != nullptr) {
-      // Above the status dialog for its five seconds, which is shown after it.
-      SetWindowPos(gui.intro, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-      ShowPicture(gui.intro, kIntroMs);
-    }
+    ShowPicture(gui.intro, kIntroMs);
     ShowWindow(gui.status, SW_SHOWNOACTIVATE);
     if (gui.options.output) gui.output = CreateOutputWindow(gui);
+    // The intro stays above the windows shown after it for its five seconds.
+    if (gui.intro != nullptr) {
+      SetWindowPos(gui.intro, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
   }
   SetTimer(gui.status, kClockTimer, 1000, nullptr);
   if (!gui.options.quiet) SetFocus(gui.status);
