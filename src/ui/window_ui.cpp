@@ -52,6 +52,9 @@ void WindowUi::SetOutputTitle(std::string_view title) {
 void WindowUi::ShowOutput(std::string text) {
   Lock lock(mutex_);
   WaitWhileAsking(lock);
+  // Handing a message over may wait for room in the window's queue; the
+  // window thread must meanwhile be free to report typed keys here.
+  lock.unlock();
   gui_->AppendOutput(text);
 }
 
