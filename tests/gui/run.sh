@@ -160,7 +160,11 @@ log_lacks() {
   [ -f "$work/run.log" ] && tr -d '\r' <"$work/run.log" | grep -qF -- "$1" && fail "the LOG file has '$1'"
 }
 
-status_dialog() { wt wait '#32770' TAV32 "${1:-40}" >/dev/null || fail "no status dialog \"TAV32\""; }
+status_dialog() {
+  wt wait '#32770' TAV32 "${1:-40}" >/dev/null && return 0
+  fail "no status dialog \"TAV32\""
+  return 1
+}
 question='TAV32 1.21 User Interruption'
 
 # --- the cases ---------------------------------------------------------------
@@ -169,8 +173,10 @@ case_status_and_output() {
   local program=status_and_output.tav
   start_run $program -OUTPUT -LOG run.log
   # The intro picture comes first and closes itself after 5 s.
-  wt wait TAV32SimpleWin - 40 >/dev/null || fail "no intro picture window"
-  status_dialog || return
+  # (Without it, the dialog that follows it has had its time already.)
+  local dialog_wait=40
+  wt wait TAV32SimpleWin - 40 >/dev/null || { fail "no intro picture window"; dialog_wait=5; }
+  status_dialog $dialog_wait || return
   local dialog out
   dialog=$(wt wait '#32770' TAV32 5)
   out=$(wt wait TAV32OutputWindow - 10) || { fail "no output window"; return; }
