@@ -307,8 +307,9 @@ case_quiet() {
 
 case_console() {
   # Without a display Wine makes no windows; the run falls back to the
-  # console. A Wine server started with a display would lend it one, so this
-  # case gets a server of its own.
+  # console. The case gets a Wine server started afresh without a display,
+  # as the end-to-end tests' is, so that no desktop process of the earlier
+  # cases is around.
   wineserver -k 2>/dev/null
   timeout 30 wineserver -w 2>/dev/null
   local saved=$DISPLAY
@@ -322,6 +323,9 @@ case_console() {
 }
 
 # --- running them ------------------------------------------------------------
+
+# Stopped from outside (a CI time-out): nothing of the run stays behind.
+trap 'stop_run; wineserver -k 2>/dev/null; exit 130' INT TERM
 
 cases=(status-and-output typed-keys abort-yes abort-no noabort quiet console)
 [ $# -gt 0 ] && cases=("$@")
