@@ -10,7 +10,7 @@
 # case its standard output and error, and on a failure the list of windows
 # (CASE.windows.txt) and a screenshot (CASE-failure.png). With CASE names
 # only those cases run. TAV32_GUI_EXE names another program to test instead
-# of BUILD_DIR/tav32.exe (gui_standin.exe checks the harness itself).
+# of BUILD_DIR/tav32.exe.
 #
 # Wine runs in its own prefix, BUILD_DIR/wineprefix-gui, made on the first
 # run. Its registry tells Wine to draw the windows' captions and frames
@@ -295,6 +295,40 @@ case_noabort() {
   log_has "Went on to the end"
 }
 
+# The picture windows stand centred on the 1024x768 screen, at their
+# pictures' sizes: the intro 360x240, the hidden one 300x200.
+case_about() {
+  start_run about.tav -LOG run.log
+  local intro hidden
+  intro=$(wt wait TAV32SimpleWin - 40) || { fail "no intro picture window"; return; }
+  shot intro
+  expect "intro picture's place" "$(rect_of "$intro")" 332,264,692,504
+  status_dialog 10 || return
+  wt click TAV32 114 >/dev/null || fail "cannot press Info"
+  wt wait '#32770' 'About TAV32' 10 >/dev/null || { fail "no About box"; return; }
+  local about
+  about=$(wt text 'About TAV32' 201)
+  [[ $about == *TAV32*1.21*26-APR-98* ]] || fail "the About text (201) reads '$about'"
+  wt gone TAV32SimpleWin - 10 >/dev/null || fail "the intro picture is still shown"
+  shot about
+  # A wrong letter in the middle shows nothing; the whole word shows the
+  # hidden picture for 10 s. (The wrong try stops before the last letter,
+  # which is also Dismiss's mnemonic and would close the box.)
+  wt keys 'About TAV32' 200 MARBLXWOO >/dev/null || fail "cannot type into the About box"
+  wt wait TAV32SimpleWin - 2 >/dev/null && fail "a wrong letter still showed the hidden picture"
+  wt keys 'About TAV32' 200 MARBLEWOOD >/dev/null
+  hidden=$(wt wait TAV32SimpleWin - 5) || { fail "the hidden word shows no picture"; return; }
+  expect "hidden picture's place" "$(rect_of "$hidden")" 362,284,662,484
+  shot hidden-picture
+  wt gone TAV32SimpleWin - 15 >/dev/null || fail "the hidden picture stays after 10 s"
+  # The word's last letter is also Dismiss's mnemonic.
+  wt gone '#32770' 'About TAV32' 2 >/dev/null || wt click 'About TAV32' 200 >/dev/null
+  wt gone '#32770' 'About TAV32' 5 >/dev/null || fail "the About box does not close"
+  finish_run 40
+  expect "exit code" "$run_code" 0
+  log_has Done
+}
+
 case_quiet() {
   start_run quiet.tav -OUTPUT -QUIET -LOG run.log
   # Watched for longer than the run takes (its command waits 5 s).
@@ -327,7 +361,7 @@ case_console() {
 # Stopped from outside (a CI time-out): nothing of the run stays behind.
 trap 'stop_run; wineserver -k 2>/dev/null; exit 130' INT TERM
 
-cases=(status-and-output typed-keys abort-yes abort-no noabort quiet console)
+cases=(status-and-output typed-keys abort-yes abort-no noabort about quiet console)
 [ $# -gt 0 ] && cases=("$@")
 passed=0
 failed=0

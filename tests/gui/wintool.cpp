@@ -30,6 +30,7 @@
 
 #include <tlhelp32.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -355,6 +356,23 @@ int Type(const char* className, const char* text) {
   return 0;
 }
 
+// Key-downs of the letters of TEXT (their virtual keys are the upper-case
+// letters) sent to control ID of the window TITLE, as typing them with the
+// control focused gives.
+int Keys(const char* title, const char* id, const char* text) {
+  HWND window = RequireTopLevel(title);
+  if (window == nullptr) return 1;
+  HWND control = RequireControl(window, id);
+  if (control == nullptr) return 1;
+  for (const char* c = text; *c != '\0'; ++c) {
+    auto key = static_cast<WPARAM>(std::toupper(static_cast<unsigned char>(*c)));
+    ::PostMessageA(control, WM_KEYDOWN, key, 1);
+    ::PostMessageA(control, WM_KEYUP, key, 0xC0000001);
+    ::Sleep(20);
+  }
+  return 0;
+}
+
 int NoWindow(const char* exe, const char* seconds) {
   bool sawProcess = false;
   HWND shown = nullptr;
@@ -408,6 +426,7 @@ int Usage() {
                "       wintool close CLASS|- TITLE|-\n"
                "       wintool answer CAPTION yes|no|ok SECONDS\n"
                "       wintool type CLASS TEXT\n"
+               "       wintool keys TITLE ID LETTERS\n"
                "       wintool nowindow EXE SECONDS\n"
                "       wintool sleep SECONDS\n"
                "       wintool readline FILE\n");
@@ -432,6 +451,7 @@ int main(int argc, char** argv) {
   if (command == "close" && n == 2) return Close(a[0], a[1]);
   if (command == "answer" && n == 3) return Answer(a[0], a[1], a[2]);
   if (command == "type" && n == 2) return Type(a[0], a[1]);
+  if (command == "keys" && n == 3) return Keys(a[0], a[1], a[2]);
   if (command == "nowindow" && n == 2) return NoWindow(a[0], a[1]);
   if (command == "sleep" && n == 1) {
     ::Sleep(static_cast<DWORD>(Seconds(a[0]) * 1000));
