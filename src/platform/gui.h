@@ -45,6 +45,9 @@ class Gui {
   virtual void AppendOutput(std::string_view text) = 0;
   // A message box with a stop icon; waits for it unless nothing is shown.
   virtual void MessageBox(std::string_view caption, std::string_view text) = 0;
+  // A question with Retry and Cancel and an exclamation icon; true for
+  // Retry. With nothing shown no one can answer: Cancel.
+  virtual bool AskRetry(std::string_view caption, std::string_view text) = 0;
   // Closes every window and ends the window thread.
   virtual void Close() = 0;
 };

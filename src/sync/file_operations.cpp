@@ -25,12 +25,10 @@ bool ObtainCopyBuffer(SyncContext& ctx) {
       return true;
     } catch (const std::bad_alloc&) {
       if (ctx.StopRequested()) return false;
-      ctx.st.ui->MessageBox("Memory Shortage",
-                            "There is not enough memory available.\n"
-                            "Please close some applications and click \"Retry\".");
-      // Without a terminal to answer on, the prompt counts as Cancel.
-      int key = ctx.st.ui->CanTypeKeys() ? ctx.st.ui->PollKey(-1) : -1;
-      if (key != 'r' && key != 'R') {
+      bool retry = ctx.st.ui->AskRetry("Memory Shortage",
+                                        "There is not enough memory available.\n"
+                                        "Please close some applications and click \"Retry\".");
+      if (!retry) {
         ctx.st.stopRequested = true;
         return false;
       }

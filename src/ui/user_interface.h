@@ -49,6 +49,14 @@ class UserInterface {
   virtual void CloseWindows() {}
   // A message box with a stop icon; an unattended run does not wait on it.
   virtual void MessageBox(std::string_view caption, std::string_view text) = 0;
+  // A question answered Retry (true) or Cancel. Here: the text as a message
+  // box, answered by the key R typed into the output window; without one to
+  // type into, it counts as Cancel.
+  virtual bool AskRetry(std::string_view caption, std::string_view text) {
+    MessageBox(caption, text);
+    int key = CanTypeKeys() ? PollKey(-1) : -1;
+    return key == 'r' || key == 'R';
+  }
 };
 
 }  // namespace tav

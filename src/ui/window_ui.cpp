@@ -102,6 +102,8 @@ void WindowUi::MessageBox(std::string_view caption, std::string_view text) {
   gui_->MessageBox(caption, text);
 }
 
+bool WindowUi::AskRetry(std::string_view caption, std::string_view text) { return gui_->AskRetry(caption, text); }
+
 void WindowUi::ShowWindows() {
   platform::GuiOptions options;
   options.quiet = st_.options.quiet;

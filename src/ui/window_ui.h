@@ -37,6 +37,7 @@ class WindowUi : public UserInterface, public platform::GuiEvents {
   int PollKey(int timeoutMs) override;
   void ForwardKeysToCommand(bool on) override;
   void MessageBox(std::string_view caption, std::string_view text) override;
+  bool AskRetry(std::string_view caption, std::string_view text) override;
   void ShowWindows() override;
   void CloseWindows() override;
 

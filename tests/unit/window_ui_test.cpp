@@ -35,6 +35,7 @@ struct RecordedWindows : platform::Gui {
     output.emplace_back(text);
   }
   void MessageBox(std::string_view, std::string_view) override {}
+  bool AskRetry(std::string_view, std::string_view) override { return false; }
   void Close() override { closed = true; }
 };
 

@@ -117,6 +117,7 @@ class WindowsGui : public Gui {
   void SetOutputTitle(std::string_view title) override;
   void AppendOutput(std::string_view text) override;
   void MessageBox(std::string_view caption, std::string_view text) override;
+  bool AskRetry(std::string_view caption, std::string_view text) override;
   void Close() override;
 
   // On the window thread.
@@ -135,6 +136,8 @@ class WindowsGui : public Gui {
   // Posts the refresh unless one is pending.
   void RequestRefresh(Lock& lock);
   bool PostWithRetry(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // A message box of type; true when answered yes.
+  bool Ask(std::string_view caption, std::string_view text, UINT type, int yes);
   void SetPhase(Phase phase);
 
   GuiEvents& events_;
@@ -334,9 +337,9 @@ bool WindowsGui::PostWithRetry(HWND window, UINT message, WPARAM wParam, LPARAM 
   }
 }
 
-// With nothing shown the box would wait for no one: the text goes to the
-// standard error instead.
-void WindowsGui::MessageBox(std::string_view caption, std::string_view text) {
+// With nothing shown a box would wait for no one: the text goes to the
+// standard error instead, and a question counts as answered Cancel.
+bool WindowsGui::Ask(std::string_view caption, std::string_view text, UINT type, int yes) {
   bool quiet;
   {
     Lock lock(mutex_);
@@ -344,10 +347,18 @@ void WindowsGui::MessageBox(std::string_view caption, std::string_view text) {
   }
   if (quiet) {
     WriteStderr(std::string(caption) + ": " + std::string(text) + "\n");
-    return;
+    return false;
   }
-  MessageBoxA(nullptr, std::string(text).c_str(), std::string(caption).c_str(),
-              MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
+  return MessageBoxA(nullptr, std::string(text).c_str(), std::string(caption).c_str(), type | MB_SETFOREGROUND) ==
+         yes;
+}
+
+void WindowsGui::MessageBox(std::string_view caption, std::string_view text) {
+  Ask(caption, text, MB_OK | MB_ICONSTOP, IDOK);
+}
+
+bool WindowsGui::AskRetry(std::string_view caption, std::string_view text) {
+  return Ask(caption, text, MB_RETRYCANCEL | MB_ICONEXCLAMATION, IDRETRY);
 }
 
 void WindowsGui::Close() {
