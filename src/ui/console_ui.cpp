@@ -1,6 +1,5 @@
 #include "ui/console_ui.h"
 
-#include <chrono>
 #include <utility>
 
 #include "core/messages.h"
@@ -79,16 +78,7 @@ bool ConsoleUi::CanTypeKeys() const { return HasOutputWindow() && platform::Stdi
 // The next key for a wait: from the front end when it reads the keys (a key
 // typed before the wait began went elsewhere or nowhere), else read here.
 int ConsoleUi::TakeKey(Lock& lock, int timeoutMs) {
-  waiting_ = true;
-  waitKey_ = -1;
-  auto ready = [this] { return waitKey_ >= 0 || st_.stopRequested || done_; };
-  if (timeoutMs < 0) {
-    changed_.wait(lock, ready);
-  } else {
-    changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
-  }
-  waiting_ = false;
-  return waitKey_;
+  return keys_.WaitForKey(lock, changed_, timeoutMs, [this] { return st_.stopRequested || done_; });
 }
 
 void ConsoleUi::WaitForKey() {
@@ -109,19 +99,12 @@ int ConsoleUi::PollKey(int timeoutMs) {
     lock.unlock();
     return platform::PollKey(timeoutMs);
   }
-  if (!childInput_) return TakeKey(lock, timeoutMs);
-  changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs < 0 ? kTickMs : timeoutMs),
-                    [this] { return !keys_.empty() || st_.stopRequested || done_; });
-  if (keys_.empty()) return -1;
-  int key = keys_.front();
-  keys_.pop_front();
-  return key;
+  return keys_.PollKey(lock, changed_, timeoutMs, kTickMs, [this] { return st_.stopRequested || done_; });
 }
 
 void ConsoleUi::ForwardKeysToCommand(bool on) {
   Lock lock(mutex_);
-  childInput_ = on;
-  keys_.clear();
+  keys_.ForwardToCommand(on);
 }
 
 void ConsoleUi::MessageBox(std::string_view caption, std::string_view text) {
@@ -270,14 +253,7 @@ void ConsoleUi::HandleKey(int key) {
   }
   // Enter arrives as CR; a program reading a line expects LF.
   if (key == '\r') key = '\n';
-  if (waiting_) {
-    waitKey_ = key;
-    waiting_ = false;
-    changed_.notify_all();
-  } else if (childInput_) {
-    keys_.push_back(key);
-    changed_.notify_all();
-  }
+  if (keys_.Offer(key)) changed_.notify_all();
 }
 
 void ConsoleUi::Interrupt() {

@@ -8,7 +8,6 @@
 #pragma once
 
 #include <condition_variable>
-#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -17,6 +16,7 @@
 #include "platform/terminal.h"
 #include "ui/output_pane.h"
 #include "ui/status_area.h"
+#include "ui/typed_keys.h"
 #include "ui/user_interface.h"
 
 namespace tav {
@@ -74,10 +74,7 @@ class ConsoleUi : public UserInterface {
   bool answerKeys_ = false;  // raw mode only for the question
   bool asking_ = false;
   bool aborted_ = false;
-  bool waiting_ = false;
-  int waitKey_ = -1;
-  bool childInput_ = false;
-  std::deque<int> keys_;
+  TypedKeys keys_;
   std::string savedStatus_;
   std::string title_;
   long long nextTick_ = 0;

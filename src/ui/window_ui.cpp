@@ -1,7 +1,5 @@
 #include "ui/window_ui.h"
 
-#include <chrono>
-
 namespace tav {
 
 namespace {
@@ -22,6 +20,8 @@ bool WindowUi::Open(const GuiOpener& open) {
 }
 
 // ---- Calls from the interpreter --------------------------------------------
+
+bool WindowUi::Released() const { return st_.stopRequested || closed_; }
 
 void WindowUi::WaitWhileAsking(Lock& lock) {
   changed_.wait(lock, [this] { return !asking_; });
@@ -58,24 +58,11 @@ void WindowUi::ShowOutput(std::string text) {
   gui_->AppendOutput(text);
 }
 
-int WindowUi::TakeKey(Lock& lock, int timeoutMs) {
-  waiting_ = true;
-  waitKey_ = -1;
-  auto ready = [this] { return waitKey_ >= 0 || st_.stopRequested || closed_; };
-  if (timeoutMs < 0) {
-    changed_.wait(lock, ready);
-  } else {
-    changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
-  }
-  waiting_ = false;
-  return waitKey_;
-}
-
 void WindowUi::WaitForKey() {
   if (!CanTypeKeys()) return;
   Lock lock(mutex_);
   WaitWhileAsking(lock);
-  TakeKey(lock, -1);
+  keys_.WaitForKey(lock, changed_, -1, [this] { return Released(); });
 }
 
 bool WindowUi::CanTypeKeys() const { return HasOutputWindow(); }
@@ -83,19 +70,12 @@ bool WindowUi::CanTypeKeys() const { return HasOutputWindow(); }
 int WindowUi::PollKey(int timeoutMs) {
   Lock lock(mutex_);
   WaitWhileAsking(lock);
-  if (!childInput_) return TakeKey(lock, timeoutMs);
-  changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs < 0 ? kPollSliceMs : timeoutMs),
-                    [this] { return !keys_.empty() || st_.stopRequested || closed_; });
-  if (keys_.empty()) return -1;
-  int key = keys_.front();
-  keys_.pop_front();
-  return key;
+  return keys_.PollKey(lock, changed_, timeoutMs, kPollSliceMs, [this] { return Released(); });
 }
 
 void WindowUi::ForwardKeysToCommand(bool on) {
   Lock lock(mutex_);
-  childInput_ = on;
-  keys_.clear();
+  keys_.ForwardToCommand(on);
 }
 
 void WindowUi::MessageBox(std::string_view caption, std::string_view text) {
@@ -149,15 +129,7 @@ void WindowUi::AbortAnswered(bool yes) {
 // is dropped.
 void WindowUi::KeyTyped(int character) {
   Lock lock(mutex_);
-  if (waiting_) {
-    waitKey_ = character;
-    waiting_ = false;
-  } else if (childInput_) {
-    keys_.push_back(character);
-  } else {
-    return;
-  }
-  changed_.notify_all();
+  if (keys_.Offer(character)) changed_.notify_all();
 }
 
 }  // namespace tav

@@ -6,13 +6,13 @@
 #pragma once
 
 #include <condition_variable>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 
 #include "core/state.h"
 #include "platform/gui.h"
+#include "ui/typed_keys.h"
 #include "ui/user_interface.h"
 
 namespace tav {
@@ -50,9 +50,8 @@ class WindowUi : public UserInterface, public platform::GuiEvents {
 
   // Holds the calling interpreter while the abort question is open.
   void WaitWhileAsking(Lock& lock);
-  // The next character for a key wait, -1 after timeoutMs (never when
-  // negative) or when the run stops or the windows close.
-  int TakeKey(Lock& lock, int timeoutMs);
+  // A key wait ends without a key when the run stops or the windows close.
+  bool Released() const;
 
   InterpreterState& st_;
   std::unique_ptr<platform::Gui> gui_;
@@ -62,10 +61,7 @@ class WindowUi : public UserInterface, public platform::GuiEvents {
   bool asking_ = false;
   bool aborted_ = false;
   bool closed_ = false;
-  bool waiting_ = false;
-  int waitKey_ = -1;
-  bool childInput_ = false;
-  std::deque<int> keys_;
+  TypedKeys keys_;
 };
 
 }  // namespace tav
