@@ -6,15 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-need=()
-for pkg in cmake ninja-build g++ g++-mingw-w64-x86-64 wine wine64 locales; do
-  dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq "${need[@]}"
-fi
+bash .ci/install-missing.sh cmake ninja-build g++ g++-mingw-w64-x86-64 wine wine64 locales
 
 [ -x build/tav32 ] || { cmake -B build -G Ninja && cmake --build build --target tav32; }
 [ -f build-win/tav32.exe ] || { cmake --preset windows && cmake --build --preset windows --target tav32; }

@@ -5,15 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-need=()
-for pkg in cmake ninja-build g++-mingw-w64-x86-64 wine wine64 libgtest-dev perl; do
-  dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq "${need[@]}"
-fi
+bash .ci/install-missing.sh cmake ninja-build g++-mingw-w64-x86-64 wine wine64 libgtest-dev perl
 
 start=$(date +%s)
 cmake --preset windows -DTAV32_WERROR=ON

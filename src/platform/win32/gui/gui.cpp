@@ -408,9 +408,8 @@ void WindowsGui::ShowWindows() {
       SetWindowPos(gui.intro, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
   }
-  SetTimer(gui.status, kClockTimer, 1000, nullptr);
+  SetTimer(gui.status, kClockTimer, kClockMs, nullptr);
   if (!gui.options.quiet) SetFocus(gui.status);
-  gui.shown = true;
   Lock lock(mutex_);
   output_ = gui.output;
   shown_ = true;

@@ -29,6 +29,7 @@ constexpr UINT_PTR kClockTimer = 1;
 constexpr UINT_PTR kPictureTimer = 2;
 constexpr UINT_PTR kAbortGraceTimer = 3;
 
+constexpr UINT kClockMs = 1000;
 constexpr UINT kIntroMs = 5000;
 constexpr UINT kHiddenPictureMs = 10000;
 
@@ -59,7 +60,6 @@ struct GuiState {
   Ctl3d ctl3d;
   GuiEvents* events = nullptr;
   GuiOptions options;
-  bool shown = false;
 };
 
 // The window thread's state. Window procedures cannot be handed it, so they

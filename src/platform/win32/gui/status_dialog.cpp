@@ -13,7 +13,6 @@ namespace tav::platform::gui {
 
 namespace {
 
-constexpr UINT kClockMs = 1000;
 // After a confirmed abort the run ends within moments; a run stuck in a
 // system call is ended this long after the answer, with the same code.
 constexpr UINT kAbortGraceMs = 10000;
