@@ -13,9 +13,9 @@
 #include <fstream>
 #include <string>
 
-#include "core/check.h"
+#include "run/check.h"
 #include "core/state.h"
-#include "ui/console_ui.h"
+#include "ui/terminal/console_ui.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <string>
 
-#include "core/run.h"
+#include "run/run.h"
 #include "core/state.h"
-#include "ui/console_ui.h"
+#include "ui/terminal/console_ui.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The If grammar: the input is what follows "If " on a line, between a line
 // before and a line after, so that a parser that moves outside its own
 // statement shows.
-#include "core/commands.h"
+#include "run/commands.h"
 #include "statement_checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "core/lines.h"
-#include "core/run.h"
-#include "core/startup.h"
+#include "run/run.h"
+#include "run/startup.h"
 #include "statement_checks.h"
 
 namespace tav::fuzz {

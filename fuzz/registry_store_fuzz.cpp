@@ -9,18 +9,18 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "platform/posix/code_page.h"
-#include "platform/posix/registry_format.h"
-#include "platform/posix/registry_text.h"
+#include "platform/code_page.h"
+#include "registry/store/format.h"
+#include "platform/unicode.h"
 #include "platform/registry.h"
 
 namespace tav::fuzz {
 namespace {
 
-using platform::regstore::FormatError;
-using platform::regstore::StoredKey;
-using platform::regstore::StoredValue;
-namespace regtext = platform::regtext;
+using regstore::FormatError;
+using regstore::StoredKey;
+using regstore::StoredValue;
+namespace regtext = platform::unicode;
 
 constexpr std::string_view kEditsMark = "\n@@\n";
 constexpr const char* kRootName = "HKEY_LOCAL_MACHINE";
@@ -86,9 +86,9 @@ void SetValue(StoredKey& key, EditStream& edits) {
   if (IsStringType(type)) {
     std::string utf8;
     if (!StoredText(bytes, utf8)) return;
-    std::vector<uint8_t> utf16 = regtext::Utf8ToUtf16(utf8);
+    std::vector<uint8_t> utf16 = unicode::Utf8ToUtf16(utf8);
     std::string back;
-    FUZZ_CHECK(regtext::Utf16ToUtf8(utf16.data(), utf16.size(), back) && back == utf8);
+    FUZZ_CHECK(unicode::Utf16ToUtf8(utf16.data(), utf16.size(), back) && back == utf8);
     data = std::move(utf16);
   }
   key.SetValue(StoredValue{storedName, type, std::move(data)});
@@ -114,10 +114,10 @@ void ApplyEdits(StoredKey& root, EditStream edits) {
         SetValue(*key, edits);
         break;
       case 3:
-        key->DeleteValue(regtext::AnsiToUtf8(edits.Text()));
+        key->DeleteValue(unicode::AnsiToUtf8(edits.Text()));
         break;
       case 4: {
-        std::string name = regtext::AnsiToUtf8(edits.Text());
+        std::string name = unicode::AnsiToUtf8(edits.Text());
         StoredKey* sub = key->FindSubkey(name);
         if (sub != nullptr && sub->Subkeys().empty()) key->DeleteSubkey(name);
         break;

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "core/commands.h"
+#include "run/commands.h"
 #include "core/state.h"
 #include "fuzz_support.h"
 #include "parse/arguments.h"

@@ -1,7 +1,7 @@
 // The SynchronizeDir syntax, both forms: the input is what follows the
 // statement word (" FROM TO /D ..." or a line end and the block's lines).
-#include "core/commands.h"
-#include "core/run.h"
+#include "run/commands.h"
+#include "run/run.h"
 #include "statement_checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "core/startup.h"
+#include "run/startup.h"
 #include "core/state.h"
 #include "platform/console.h"
-#include "platform/gui.h"
-#include "ui/console_ui.h"
+#include "ui/gui.h"
+#include "ui/terminal/console_ui.h"
 #include "ui/window_ui.h"
 
 namespace {
@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
   // The windows when this build and session can show them, else the console.
   std::unique_ptr<tav::UserInterface> ui;
   auto windows = std::make_unique<tav::WindowUi>(st);
-  if (windows->Open(tav::platform::OpenGui)) {
+  if (windows->Open(tav::OpenGui)) {
     ui = std::move(windows);
   } else {
     ui = std::make_unique<tav::ConsoleUi>(st);

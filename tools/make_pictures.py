@@ -6,7 +6,7 @@ picture of the About box and the program's icon.
 
 writes intro.bmp (360x240, 8 bits per pixel), ded.bmp (300x200, 4 bits per
 pixel) and tav32.ico (32x32, 4 bits per pixel with a transparency mask) into
-OUTPUT-DIRECTORY, by default src/platform/win32/gui/pictures. Everything is
+OUTPUT-DIRECTORY, by default src/ui/win32/pictures. Everything is
 drawn here from gradients and simple shapes; the output is the same on every
 run, so the committed files only change when this script does. Only the
 standard library is used.

@@ -1,8 +1,8 @@
 #include "core/messages.h"
 
-#include "core/check.h"
+#include "core/check_report.h"
 #include "core/text.h"
-#include "ui/user_interface.h"
+#include "core/user_interface.h"
 
 namespace tav {
 

@@ -3,7 +3,7 @@
 #include "core/lines.h"
 #include "core/messages.h"
 #include "core/text.h"
-#include "ui/user_interface.h"
+#include "core/user_interface.h"
 
 namespace tav {
 

@@ -7,7 +7,7 @@
 #include "core/text.h"
 #include "platform/fs.h"
 #include "platform/process.h"
-#include "ui/user_interface.h"
+#include "core/user_interface.h"
 
 namespace tav {
 

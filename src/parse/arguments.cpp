@@ -1,6 +1,6 @@
 #include "parse/arguments.h"
 
-#include "core/commands.h"
+#include "run/commands.h"
 #include "core/messages.h"
 #include "parse/if_statement.h"
 #include "parse/readers.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "core/messages.h"
-#include "core/startup.h"
+#include "core/expand.h"
 #include "core/text.h"
 #include "parse/condition.h"
 #include "platform/registry.h"

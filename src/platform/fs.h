@@ -67,6 +67,24 @@ File OpenFile(const std::string& path, OpenMode mode);
 
 // Reads a whole file into out; false on failure (LastError tells why).
 bool ReadWholeFile(const std::string& path, std::string& out);
+// What tells a file's content apart from the one read before: a replacement
+// by rename always brings a new file number, and the times and size catch an
+// edit in place.
+struct FileIdentity {
+  bool exists = false;
+  uint64_t device = 0;
+  uint64_t number = 0;
+  uint64_t size = 0;
+  int64_t modifiedNs = 0;
+  int64_t changedNs = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+// The identity of the file at path (exists false when there is none).
+FileIdentity IdentityOf(const std::string& path);
+// Reads a whole file and the identity of what was read, from one open
+// handle. A missing file is no failure: its identity says so and bytes are
+// empty. False with error set when the file is there but cannot be read.
+bool ReadFileAndIdentity(const std::string& path, std::string& bytes, FileIdentity& identity, int& error);
 // Deletes a file; false when it could not be deleted (also when missing).
 bool RemoveFile(const std::string& path);
 bool FileExists(const std::string& path);

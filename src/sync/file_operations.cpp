@@ -7,7 +7,7 @@
 #include "platform/file_ops.h"
 #include "sync/paths.h"
 #include "sync/reports.h"
-#include "ui/user_interface.h"
+#include "core/user_interface.h"
 
 namespace tav::sync {
 

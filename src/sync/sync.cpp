@@ -9,7 +9,7 @@
 #include "sync/reports.h"
 #include "sync/tree_operations.h"
 #include "sync/walk.h"
-#include "ui/user_interface.h"
+#include "core/user_interface.h"
 
 namespace tav::sync {
 

@@ -6,7 +6,7 @@
 #include "sync/paths.h"
 #include "sync/reports.h"
 #include "sync/scan.h"
-#include "ui/user_interface.h"
+#include "core/user_interface.h"
 
 namespace tav::sync {
 

@@ -8,7 +8,7 @@
 #include "sync/scan.h"
 #include "sync/time_rule.h"
 #include "sync/tree_operations.h"
-#include "ui/user_interface.h"
+#include "core/user_interface.h"
 
 namespace tav::sync {
 

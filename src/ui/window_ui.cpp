@@ -85,7 +85,7 @@ void WindowUi::MessageBox(std::string_view caption, std::string_view text) {
 bool WindowUi::AskRetry(std::string_view caption, std::string_view text) { return gui_->AskRetry(caption, text); }
 
 void WindowUi::ShowWindows() {
-  platform::GuiOptions options;
+  GuiOptions options;
   options.quiet = st_.options.quiet;
   options.output = st_.options.output;
   options.noAbort = st_.options.noAbort;

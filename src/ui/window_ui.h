@@ -11,15 +11,15 @@
 #include <mutex>
 
 #include "core/state.h"
-#include "platform/gui.h"
+#include "ui/gui.h"
 #include "ui/typed_keys.h"
-#include "ui/user_interface.h"
+#include "core/user_interface.h"
 
 namespace tav {
 
-class WindowUi : public UserInterface, public platform::GuiEvents {
+class WindowUi : public UserInterface, public GuiEvents {
  public:
-  using GuiOpener = std::function<std::unique_ptr<platform::Gui>(platform::GuiEvents&)>;
+  using GuiOpener = std::function<std::unique_ptr<Gui>(GuiEvents&)>;
 
   explicit WindowUi(InterpreterState& st);
   ~WindowUi() override;
@@ -54,7 +54,7 @@ class WindowUi : public UserInterface, public platform::GuiEvents {
   bool Released() const;
 
   InterpreterState& st_;
-  std::unique_ptr<platform::Gui> gui_;
+  std::unique_ptr<Gui> gui_;
 
   std::mutex mutex_;
   std::condition_variable changed_;

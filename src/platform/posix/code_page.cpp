@@ -1,4 +1,4 @@
-#include "platform/posix/code_page.h"
+#include "platform/code_page.h"
 
 #include <iconv.h>
 #include <langinfo.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "platform/posix/registry_text.h"
+#include "platform/unicode.h"
 
 namespace tav::platform {
 
@@ -78,7 +78,7 @@ bool Iconv(const std::string& to, const std::string& from, std::string_view in, 
 // The UTF-8 character that begins at offset, for a message.
 std::string CharacterAt(std::string_view utf8, size_t offset) {
   size_t i = offset;
-  int64_t cp = offset < utf8.size() ? regtext::NextCodePoint(utf8, i) : -1;
+  int64_t cp = offset < utf8.size() ? unicode::NextCodePoint(utf8, i) : -1;
   if (cp < 0) return "the text at byte " + std::to_string(offset + 1);
   return "the character " + ShowCharacters(utf8.substr(offset, i - offset));
 }
@@ -114,7 +114,7 @@ bool CodePage::ToUtf8(std::string_view text, std::string& out, std::string& prob
   if (utf8_) {
     for (size_t i = 0; i < text.size();) {
       size_t at = i;
-      if (regtext::NextCodePoint(text, i) < 0) {
+      if (unicode::NextCodePoint(text, i) < 0) {
         problem = ByteAt(text, at) + " is not valid UTF-8";
         return false;
       }
@@ -142,7 +142,7 @@ bool CodePage::FromUtf8(std::string_view utf8, std::string& out, std::string& pr
     return true;
   }
   if (utf8_) {
-    if (!regtext::IsValidUtf8(utf8)) {
+    if (!unicode::IsValidUtf8(utf8)) {
       problem = "it is not valid UTF-8";
       return false;
     }
@@ -176,7 +176,7 @@ std::string ShowCharacters(std::string_view utf8) {
   std::string out;
   for (size_t i = 0; i < utf8.size();) {
     size_t at = i;
-    int64_t cp = regtext::NextCodePoint(utf8, i);
+    int64_t cp = unicode::NextCodePoint(utf8, i);
     if (cp < 0) {
       out += "\\x" + Hex(static_cast<uint8_t>(utf8[at]), 2);
     } else if (cp >= 0x20 && cp < 0x7F) {

@@ -156,6 +156,51 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
   }
 }
 
+namespace {
+
+FileIdentity IdentityOfStatus(const struct stat& info) {
+  auto ns = [](const timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; };
+  return FileIdentity{true,
+                      static_cast<uint64_t>(info.st_dev),
+                      static_cast<uint64_t>(info.st_ino),
+                      static_cast<uint64_t>(info.st_size),
+                      ns(info.st_mtim),
+                      ns(info.st_ctim)};
+}
+
+}  // namespace
+
+FileIdentity IdentityOf(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? IdentityOfStatus(info) : FileIdentity();
+}
+
+bool ReadFileAndIdentity(const std::string& path, std::string& bytes, FileIdentity& identity, int& error) {
+  bytes.clear();
+  identity = FileIdentity();
+  File file = OpenFile(path, OpenMode::ReadExisting);
+  if (!file.IsOpen()) {
+    error = errno;
+    return error == ENOENT;
+  }
+  struct stat info {};
+  if (::fstat(static_cast<int>(file.Handle()), &info) != 0) {
+    error = errno;
+    return false;
+  }
+  identity = IdentityOfStatus(info);
+  char buffer[65536];
+  for (;;) {
+    long n = file.Read(buffer, sizeof buffer);
+    if (n < 0) {
+      error = errno;
+      return false;
+    }
+    if (n == 0) return true;
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+}
+
 bool RemoveFile(const std::string& path) { return !path.empty() && ::unlink(path.c_str()) == 0; }
 
 bool FileExists(const std::string& path) {

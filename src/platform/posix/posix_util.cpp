@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "core/text.h"
+
 
 namespace tav::platform {
 
@@ -58,7 +58,9 @@ bool StatEntry(const std::string& path, const std::string& name, FindData& out) 
 
 namespace {
 
-bool SameLetter(char a, char b) { return AsciiLower(a) == AsciiLower(b); }
+char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameLetter(char a, char b) { return FoldAscii(a) == FoldAscii(b); }
 
 // Matches with one backtracking point: the last "*" seen. When a later part
 // fails, that "*" takes one more character and the rest is tried again. This

@@ -1,0 +1,425 @@
+// The rules of a program check. The lines are walked as the run loop walks
+// them, but every line is visited: each statement's arguments are read by its
+// own parser (whose error reports the check collects), the argument rules
+// that the handlers apply before they act are applied to them, and the If
+// blocks, labels and jumps are followed on all paths at once.
+#include <algorithm>
+#include <map>
+
+#include "run/check.h"
+#include "run/commands.h"
+#include "core/lines.h"
+#include "core/messages.h"
+#include "run/run.h"
+#include "core/statements.h"
+#include "core/text.h"
+#include "external/external.h"
+#include "ini/ini.h"
+#include "parse/arguments.h"
+#include "parse/condition.h"
+#include "platform/process.h"
+#include "registry/key_path.h"
+#include "registry/value_data.h"
+#include "sync/records.h"
+
+namespace tav {
+
+namespace {
+
+bool IsIfFamily(int index) { return index >= kCmdIf && index <= kCmdEndIf; }
+bool ClosesBlock(int index) { return index == kCmdEndif || index == kCmdEndIf; }
+
+class ProgramCheck {
+ public:
+  ProgramCheck(InterpreterState& st, CheckReport& report) : st_(st), report_(report) {}
+
+  void Run() {
+    ExpandEnvironment();
+    st_.position = 0;
+    st_.lineNumber = 1;
+    while (!st_.AtEnd()) {
+      CheckLine();
+      ++st_.lineNumber;
+      size_t lf = st_.programText.find('\n', st_.position);
+      st_.position = lf == std::string::npos ? st_.programText.size() : lf + 1;
+    }
+    ReportOpenBlocks();
+  }
+
+ private:
+  // An If level as the check follows it: where it opened, whether a branch
+  // was running around it, and the line whose forward scan would run into
+  // the end of the text if no End If closes it (0 when no scan starts).
+  struct Level {
+    uint32_t ifLine;
+    bool savedActive;
+    uint32_t scanLine;
+  };
+
+  // ---- the environment expansion ----
+
+  void ExpandEnvironment() {
+    ExpansionNotes notes;
+    std::string expanded;
+    ExpandReferences(st_.programText, expanded, &notes);
+    st_.programText = std::move(expanded);
+    LineCounter counter(st_.programText);
+    for (size_t offset : notes.unsetReferences) NoteUnsetReference(offset, counter.LineAt(offset));
+    if (notes.unpaired != std::string::npos) {
+      report_.Error(counter.LineAt(notes.unpaired), kErrConstruction,
+                    ErrorMessage("", kErrConstruction, "a \"%\" without a partner; \"%%\" stands for one \"%\""));
+    }
+  }
+
+  // Line numbers of offsets that come in ascending order.
+  class LineCounter {
+   public:
+    explicit LineCounter(const std::string& text) : text_(text) {}
+    uint32_t LineAt(size_t offset) {
+      for (; counted_ < offset && counted_ < text_.size(); ++counted_) {
+        if (text_[counted_] == '\n') ++line_;
+      }
+      return line_;
+    }
+
+   private:
+    const std::string& text_;
+    size_t counted_ = 0;
+    uint32_t line_ = 1;
+  };
+
+  void NoteUnsetReference(size_t offset, uint32_t line) {
+    const std::string& text = st_.programText;
+    size_t close = text.find('%', offset + 1);
+    std::string name = text.substr(offset + 1, close - offset - 1);
+    size_t lineStart = text.rfind('\n', offset);
+    lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
+    if (name.find('\n') != std::string::npos) {
+      uint32_t partner = line + static_cast<uint32_t>(std::count(name.begin(), name.end(), '\n'));
+      report_.Warning(line, Format("this \"%%\" pairs with the one in line %u, and the text between stays as written; "
+                                   "\"%%%%\" stands for one \"%%\"",
+                                   partner));
+      return;
+    }
+    // A reference in a comment stays there unseen.
+    if (IsCommentLine(std::string_view(text).substr(lineStart))) return;
+    report_.Warning(line, Format("\"%%%s%%\" names no environment variable that is set now; it stays in the line as "
+                                 "written",
+                                 name.c_str()));
+  }
+
+  // ---- lines ----
+
+  std::string_view CurrentLine() const {
+    size_t end = st_.programText.find('\n', st_.position);
+    if (end == std::string::npos) end = st_.programText.size();
+    return std::string_view(st_.programText).substr(st_.position, end - st_.position);
+  }
+
+  void CheckLine() {
+    std::string_view line = CurrentLine();
+    if (IsLabelLine(line)) {
+      CheckLabelLine(line);
+      return;
+    }
+    if (IsCommentLine(line)) return;
+    size_t first = line.find_first_not_of(' ');
+    if (first == std::string_view::npos) return;
+    st_.position += first;
+    std::string text(line.substr(first));
+    int index = LookupCommand(st_);
+    FollowReachability(index);
+    if (index < 0) {
+      CheckExternalCommand(text);
+    } else {
+      CheckGluedWord(index, text);
+      CheckStatement(index);
+    }
+  }
+
+  // A statement is found by the beginning of the line, so a longer first
+  // word ("CDROM.EXE", "Ifconfig") is taken for the statement it begins with.
+  void CheckGluedWord(int index, const std::string& text) {
+    size_t length = std::string_view(Command(index).name).size();
+    if (length >= text.size() || text[length] == ' ') return;
+    std::string word = text.substr(0, text.find(' ', length));
+    report_.Warning(st_.lineNumber, Format("\"%s\" is taken for the statement %s, whose name it begins with",
+                                           word.c_str(), Command(index).name));
+  }
+
+  // ---- labels ----
+
+  void CheckLabelLine(std::string_view line) {
+    gotoLine_ = 0;
+    std::string_view name = line.substr(0, line.size() - 1);
+    const InterpreterState::LabelLine* first = FindLabel(st_, name);
+    if (first != nullptr && first->number != st_.lineNumber) {
+      report_.Warning(st_.lineNumber, Format("label \"%.*s\" is defined again; Goto finds the first one, in line %u",
+                                             static_cast<int>(name.size()), name.data(), first->number));
+    }
+    CheckLabelLookalike(line);
+  }
+
+  // A label line that reads like a statement ("Echo Note:") is never run.
+  // One that begins like If, Else or End If is also counted as that by the
+  // forward scans of If and Else, which look only at the line's beginning.
+  void CheckLabelLookalike(std::string_view line) {
+    int index = FindCommand(line);
+    if (index < 0) return;
+    std::string quoted(line);
+    if (IsIfFamily(index)) {
+      report_.Warning(st_.lineNumber, Format("\"%s\" is a label line and never runs, but an If or Else that passes "
+                                             "over it takes it for %s",
+                                             quoted.c_str(), Command(index).name));
+    } else if (line.find(' ') != std::string_view::npos) {
+      report_.Warning(st_.lineNumber, Format("\"%s\" is a label line, not a statement: a line that ends with \":\" "
+                                             "never runs",
+                                             quoted.c_str()));
+    }
+  }
+
+  // ---- reachability after a Goto ----
+
+  // Lines after a Goto that finds its label run only when a label line, or
+  // the Else or End If where an If's scan stops, comes before them.
+  void FollowReachability(int index) {
+    if (gotoLine_ == 0) return;
+    if ((index == kCmdElse || ClosesBlock(index)) && gotoNesting_ == 0) {
+      gotoLine_ = 0;
+      return;
+    }
+    if (!gotoWarned_) {
+      report_.Warning(st_.lineNumber, Format("this statement never runs: it follows the Goto in line %u, and no label "
+                                             "line comes between",
+                                             gotoLine_));
+      gotoWarned_ = true;
+    }
+    if (index == kCmdIf) ++gotoNesting_;
+    if (ClosesBlock(index)) --gotoNesting_;
+  }
+
+  void CheckGoto(const ArgumentArray& args) {
+    const std::string& target = args[0].text;
+    if (FindLabel(st_, target) == nullptr) {
+      report_.Warning(st_.lineNumber, Format("Goto: there is no label \"%s\"; the run goes on with the next line",
+                                             target.c_str()));
+      return;
+    }
+    if (gotoLine_ != 0) return;
+    gotoLine_ = st_.lineNumber;
+    gotoNesting_ = 0;
+    gotoWarned_ = false;
+  }
+
+  // ---- external commands ----
+
+  void CheckExternalCommand(const std::string& text) {
+    std::vector<std::string> argv = SplitCommandLine(text);
+    if (argv.empty() || ProgramFound(argv[0])) return;
+    bool isPath = argv[0].find('/') != std::string::npos;
+    report_.Warning(st_.lineNumber, Format("\"%s\" is no statement; this line runs as an external command, and %s",
+                                           argv[0].c_str(),
+                                           isPath ? "there is no program file of that name"
+                                                  : "no program of that name is on PATH"));
+  }
+
+  bool ProgramFound(const std::string& name) {
+    auto known = programs_.find(name);
+    if (known != programs_.end()) return known->second;
+    bool found = platform::ProgramExists(name);
+    programs_.emplace(name, found);
+    return found;
+  }
+
+  // ---- statements ----
+
+  void CheckStatement(int index) {
+    const char* name = Command(index).name;
+    report_.SetSubject(name);
+    std::optional<ArgumentArray> args = ParseArguments(st_, index);
+    if (args) CheckArguments(index, *args);
+    switch (index) {
+      case kCmdIf:
+        OpenLevel(args.has_value());
+        break;
+      case kCmdElse:
+        MeetElse();
+        break;
+      case kCmdEndif:
+      case kCmdEndIf:
+        CloseLevel();
+        break;
+      case kCmdSynchronizeDir:
+        st_.syncPatterns.Reset();
+        break;
+      default:
+        break;
+    }
+  }
+
+  // The rules that the handlers apply to their arguments before they act.
+  void CheckArguments(int index, const ArgumentArray& args) {
+    switch (index) {
+      case kCmdIniAddLine:
+      case kCmdIniChangeLine:
+        if (!ini::HasLineKey(args[2].text)) Error(kErrSyntax, "the line has no key");
+        break;
+      case kCmdIniCopyLine: {
+        std::string key = args[3].text;
+        if (!ini::TakeCopyKey(key)) Error(kErrConstruction, "an \"=\" inside the key");
+        break;
+      }
+      case kCmdGoto:
+        CheckGoto(args);
+        break;
+      case kCmdIf:
+        CheckCondition(args);
+        break;
+      case kCmdSynchronizeDir:
+        CheckSyncRequest(args);
+        break;
+      case kCmdRegOpenKey:
+        CheckOpenKey(args[0].text, args[1].text);
+        break;
+      case kCmdRegSetValue:
+        CheckValueData(args[1].text, args[2].text);
+        break;
+      case kCmdRegDeleteKey:
+        CheckDeleteKey(args[0].text, args[1].text);
+        break;
+      default:
+        break;
+    }
+  }
+
+  void Error(int code, std::string_view detail = {}, int exitCode = -1) {
+    report_.Error(st_.lineNumber, code, ErrorMessage(report_.Subject(), code, detail), exitCode);
+  }
+
+  // RegOpenKey reports a path without a valid root as error 13 and then fails
+  // with code 15; a computer argument that reaches no registry fails with 15
+  // unreported.
+  void CheckOpenKey(const std::string& computer, const std::string& path) {
+    if (registry::LacksValidRoot(computer, path)) {
+      Error(kErrRegCreateOpen, {}, kErrRegOpen);
+    } else if (!registry::ReachesRegistry(computer)) {
+      Error(kErrRegOpen, "the computer argument is neither LOCAL nor \\\\NAME");
+    }
+  }
+
+  // RegDeleteKey reports a path without a valid root as error 13 and then
+  // fails to delete with error 16.
+  void CheckDeleteKey(const std::string& computer, const std::string& path) {
+    if (registry::LacksValidRoot(computer, path)) {
+      Error(kErrRegCreateOpen);
+      Error(kErrRegDelete);
+    } else if (!registry::ReachesRegistry(computer)) {
+      Error(kErrRegDelete, "the computer argument is neither LOCAL nor \\\\NAME");
+    }
+  }
+
+  void CheckValueData(const std::string& typeName, const std::string& data) {
+    std::optional<uint32_t> type = registry::LookUpValueType(typeName);
+    if (!type) {
+      Error(kErrRegValueType, Format("\"%s\" is no value type", typeName.c_str()));
+      return;
+    }
+    std::vector<uint8_t> bytes;
+    if (!registry::ParseValueData(*type, data, bytes)) Error(kErrRegValueType, "the data does not fit the type");
+  }
+
+  void CheckCondition(const ArgumentArray& args) {
+    switch (args[kEntryCode].number) {
+      case kCondRegKeyExist: {
+        const std::string& computer = args[kEntryFirst].text;
+        if (registry::LacksValidRoot(computer, args[kEntrySecond].text)) {
+          Error(kErrRegCreateOpen);
+        } else if (!registry::ReachesRegistry(computer)) {
+          report_.Warning(st_.lineNumber, Format("If: the computer argument \"%s\" is neither LOCAL nor \\\\NAME, so "
+                                                 "the key never exists",
+                                                 computer.c_str()));
+        }
+        break;
+      }
+      case kCondRegValue:
+        if (!WrittenValueFitsSomeType(args[kEntryThird].text)) {
+          Error(kErrRegValueType, "no value type reads the written value; a string needs double quotes");
+        }
+        break;
+      default:
+        break;
+    }
+  }
+
+  // What the SynchronizeDir handler rejects before it touches a directory.
+  void CheckSyncRequest(const ArgumentArray& args) {
+    SyncPatterns patterns = st_.syncPatterns;
+    sync::SyncRequest request = sync::RequestFromArguments(args, patterns);
+    if (sync::RequestIsValid(request)) return;
+    if (!request.hasFrom || !request.hasTo) {
+      Error(kErrConstruction, "From and To are both needed");
+    } else {
+      Error(kErrConstruction, "ReportOnly needs a Report file");
+    }
+  }
+
+  // ---- If blocks ----
+
+  // A level opens as a run opens it. Inside a branch that a run runs, a
+  // branch is active; an If that did not parse leaves the state as it was.
+  void OpenLevel(bool parsed) {
+    if (levels_.size() >= static_cast<size_t>(kMaxIfDepth)) {
+      Error(kErrTooManyIfs);
+    } else {
+      levels_.push_back(Level{st_.lineNumber, active_, parsed ? st_.lineNumber : 0});
+    }
+    if (parsed) active_ = true;
+  }
+
+  // An Else met outside a running branch is a mismatch. Inside one it scans
+  // to the End If, while the scan of a false If stops at the Else: the
+  // Else's scan is the one that can run into the end of the text.
+  void MeetElse() {
+    if (!active_) {
+      Error(kErrIfElseMismatch, levels_.empty() ? "no If is open for this Else"
+                                                : "the If before it has no condition that could be read");
+      return;
+    }
+    if (!levels_.empty()) levels_.back().scanLine = st_.lineNumber;
+  }
+
+  void CloseLevel() {
+    if (levels_.empty()) {
+      Error(kErrEndIfMismatch, "no If is open");
+      return;
+    }
+    active_ = levels_.back().savedActive;
+    levels_.pop_back();
+  }
+
+  // A level that no End If closes makes the scan of its If (or Else) run
+  // into the end of the text.
+  void ReportOpenBlocks() {
+    for (const Level& level : levels_) {
+      if (level.scanLine == 0) continue;
+      const char* subject = level.scanLine == level.ifLine ? "If" : "Else";
+      report_.Error(level.scanLine, kErrIfElseMismatch,
+                    ErrorMessage(subject, kErrIfElseMismatch, Format("no End If closes the If in line %u", level.ifLine)));
+    }
+  }
+
+  InterpreterState& st_;
+  CheckReport& report_;
+  std::map<std::string, bool> programs_;
+  std::vector<Level> levels_;
+  bool active_ = false;
+  uint32_t gotoLine_ = 0;
+  int gotoNesting_ = 0;
+  bool gotoWarned_ = false;
+};
+
+}  // namespace
+
+void CheckProgram(InterpreterState& st, CheckReport& report) { ProgramCheck(st, report).Run(); }
+
+}  // namespace tav

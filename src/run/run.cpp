@@ -1,0 +1,129 @@
+#include "run/run.h"
+
+#include "run/commands.h"
+#include "core/lines.h"
+#include "core/messages.h"
+#include "core/text.h"
+#include "external/external.h"
+#include "parse/arguments.h"
+#include "platform/system.h"
+#include "core/user_interface.h"
+
+namespace tav {
+
+namespace {
+
+constexpr const char* kOutputTitle = "TAV32 Output Window";
+
+size_t LineEndAt(const InterpreterState& st, size_t from) {
+  size_t end = st.programText.find('\n', from);
+  return end == std::string::npos ? st.programText.size() : end;
+}
+
+void StartRun(InterpreterState& st) {
+  st.currentKey = nullptr;
+  st.deleteDepth = 0;
+  st.ifDepth = 0;
+  if (!st.options.noAbort) st.ui->EnableControl(kAbortButton, true);
+  st.branchActive = false;
+  st.lineNumber = 1;
+  st.position = 0;
+  PrintMessage(st, Format("%c**** %s ****\n%cUnattended update interpreter, %s build\n", kInfoMarker,
+                          kProductVersion, kInfoMarker, platform::SystemName()));
+}
+
+void EndRun(InterpreterState& st) {
+  if (st.options.debug) st.debugLog.Close();
+  if (st.currentKey != nullptr) {
+    platform::RegClose(st.currentKey);
+    st.currentKey = nullptr;
+  }
+}
+
+// The debug entry of a statement or external command, and its blue echo.
+void RecordLine(InterpreterState& st, const char* what, const std::string& line) {
+  if (!st.options.debug) return;
+  WriteDebugLog(st, Format("%s - Line %u\r\n%s \"%s\".\r\n", st.programTitle.c_str(), st.lineNumber, what,
+                           line.c_str()));
+  PrintMessage(st, Format("%c%s - Line %u\r\n%c%s \"%s\".\r\n", kInfoMarker, st.programTitle.c_str(),
+                          st.lineNumber, kInfoMarker, what, line.c_str()));
+}
+
+void RecordFailure(InterpreterState& st, const std::string& what) {
+  // A user abort ends the run where it stands: the statement it cut short has
+  // not failed on its own.
+  if (!st.options.debug || st.userAbort) return;
+  WriteDebugLog(st, Format("\"%s\" was unsuccessful.\r\nCause: %s\r\n", what.c_str(), ErrorText(st.errorCode)));
+}
+
+void RunStatement(InterpreterState& st, int index, const std::string& line) {
+  const CommandEntry& entry = Command(index);
+  RecordLine(st, "Processing command", line);
+  std::optional<ArgumentArray> args = ParseArguments(st, index);
+  if (st.options.trace) TraceWait(st);
+  if (st.stopRequested) return;
+  bool ok = entry.handler(st, args ? &*args : nullptr);
+  if (!ok) RecordFailure(st, entry.name);
+}
+
+void RunExternalLine(InterpreterState& st, const std::string& line) {
+  st.ui->SetControlText(kStatusLine, "Spawning external command.");
+  if (st.ui->HasOutputWindow()) st.ui->SetOutputTitle(Format("%s - \"%s\"", kOutputTitle, line.c_str()));
+  RecordLine(st, "Executing external command", line);
+  if (st.options.trace) TraceWait(st);
+  if (st.stopRequested) return;
+  bool ok = RunExternalCommand(st, line);
+  if (!st.stopRequested) st.ui->SetOutputTitle(kOutputTitle);
+  if (!ok) RecordFailure(st, line);
+}
+
+// Handles the line that begins at the position.
+void RunLine(InterpreterState& st) {
+  size_t end = LineEndAt(st, st.position);
+  std::string_view line(st.programText.data() + st.position, end - st.position);
+  if (IsLabelLine(line) || IsCommentLine(line)) return;
+  while (st.position < end && st.programText[st.position] == ' ') ++st.position;
+  if (st.position == end) return;
+  std::string buffer = st.programText.substr(st.position, end - st.position);
+  int index = LookupCommand(st);
+  if (index >= 0) {
+    RunStatement(st, index, buffer);
+  } else {
+    RunExternalLine(st, buffer);
+  }
+}
+
+}  // namespace
+
+int LookupCommand(InterpreterState& st) {
+  size_t end = LineEndAt(st, st.position);
+  std::string_view line(st.programText.data() + st.position, end - st.position);
+  int index = FindCommand(line);
+  if (index < 0) return -1;
+  const CommandEntry& entry = Command(index);
+  st.ui->SetControlText(kStatusLine, Format("Processing command %s.\r\n", entry.name));
+  size_t blank = line.find(' ', std::string_view(entry.name).size());
+  st.position += blank == std::string_view::npos ? line.size() : blank + 1;
+  return index;
+}
+
+void TraceWait(InterpreterState& st) {
+  PrintMessage(st, Format("%cTRACE: Press any key to continue...\n", kInfoMarker));
+  st.ui->WaitForKey();
+}
+
+int RunProgram(InterpreterState& st) {
+  StartRun(st);
+  while (!st.AtEnd() && !st.stopRequested) {
+    st.ui->SetControlText(kLineNumber, Format("%u", st.lineNumber));
+    RunLine(st);
+    ++st.lineNumber;
+    size_t lf = st.programText.find('\n', st.position);
+    st.position = lf == std::string::npos ? st.programText.size() : lf + 1;
+  }
+  EndRun(st);
+  if (st.userAbort) return kErrUserAbort;
+  return st.errorCode;
+}
+
+}  // namespace tav
