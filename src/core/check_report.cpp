@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/messages.h"
+#include "core/state.h"
 #include "core/text.h"
 
 namespace tav {
@@ -60,5 +61,11 @@ std::string FormatFinding(std::string_view file, const CheckFinding& finding) {
   }
   return Format("%s:%u: warning: %s", name.c_str(), finding.line, finding.text.c_str());
 }
+
+void CheckError(InterpreterState& st, int code, std::string_view detail, int exitCode) {
+  st.check->Error(st.lineNumber, code, ErrorMessage(st.check->Subject(), code, detail), exitCode);
+}
+
+void CheckWarning(InterpreterState& st, std::string text) { st.check->Warning(st.lineNumber, std::move(text)); }
 
 }  // namespace tav

@@ -10,6 +10,8 @@
 
 namespace tav {
 
+struct InterpreterState;
+
 struct CheckFinding {
   uint32_t line = 0;
   bool error = false;
@@ -46,5 +48,12 @@ class CheckReport {
 std::string ErrorMessage(std::string_view subject, int code, std::string_view detail = {});
 // The printed line: "FILE:LINE: error CODE: TEXT" or "FILE:LINE: warning: TEXT".
 std::string FormatFinding(std::string_view file, const CheckFinding& finding);
+
+// The error that a statement's check finds in the line being checked:
+// "SUBJECT: TEXT (DETAIL)" about the statement the report is on. exitCode,
+// when not -1, is the code that a run ends with when it differs.
+void CheckError(InterpreterState& st, int code, std::string_view detail = {}, int exitCode = -1);
+// A warning about the line being checked.
+void CheckWarning(InterpreterState& st, std::string text);
 
 }  // namespace tav

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/check_report.h"
 #include "core/messages.h"
 #include "core/text.h"
 #include "ini/profile_layout.h"
@@ -126,6 +127,16 @@ bool TakeCopyKey(std::string& key) {
   if (equals + 1 != key.size()) return false;
   key.pop_back();
   return true;
+}
+
+void CheckIniLine(InterpreterState& st, const ArgumentArray* args) {
+  if (args != nullptr && !HasLineKey((*args)[2].text)) CheckError(st, kErrSyntax, "the line has no key");
+}
+
+void CheckIniCopyLine(InterpreterState& st, const ArgumentArray* args) {
+  if (args == nullptr) return;
+  std::string key = (*args)[3].text;
+  if (!TakeCopyKey(key)) CheckError(st, kErrConstruction, "an \"=\" inside the key");
 }
 
 bool IniAddLine(InterpreterState& st, const ArgumentArray* args) {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/state.h"
+#include "core/statement.h"
 
 namespace tav::ini {
 
@@ -15,6 +16,10 @@ bool HasLineKey(std::string_view text);
 // IniCopyLine's key: a final "=" is dropped ("Path=" names Path); false for
 // an "=" anywhere else.
 bool TakeCopyKey(std::string& key);
+
+// The checks of those rules: IniAddLine and IniChangeLine, IniCopyLine.
+void CheckIniLine(InterpreterState& st, const ArgumentArray* args);
+void CheckIniCopyLine(InterpreterState& st, const ArgumentArray* args);
 
 bool IniAddLine(InterpreterState& st, const ArgumentArray* args);
 bool IniCopyLine(InterpreterState& st, const ArgumentArray* args);

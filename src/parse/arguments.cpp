@@ -1,10 +1,6 @@
 #include "parse/arguments.h"
 
-#include "run/commands.h"
 #include "core/messages.h"
-#include "parse/if_statement.h"
-#include "parse/readers.h"
-#include "parse/sync_syntax.h"
 
 namespace tav {
 
@@ -21,11 +17,19 @@ std::optional<ArgumentArray> Done(InterpreterState& st, ArgumentArray args) {
   return args;
 }
 
+// A further word after a statement's arguments is a construction error.
+bool NothingFollows(LineReader& reader) {
+  std::string word;
+  return !reader.NextToken(word);
+}
+
+}  // namespace
+
 std::optional<ArgumentArray> ParseRestOfLine(LineReader& reader) {
   return Done(reader.State(), ArgumentArray{Argument::Text(reader.RestOfLine())});
 }
 
-std::optional<ArgumentArray> ParseWords(LineReader& reader, unsigned expected) {
+std::optional<ArgumentArray> ParseWordCount(LineReader& reader, unsigned expected) {
   ArgumentArray args;
   std::string word;
   while (reader.NextToken(word)) args.push_back(Argument::Text(word));
@@ -38,12 +42,6 @@ std::optional<ArgumentArray> ParseNothing(LineReader& reader) {
   reader.SkipBlanks();
   if (!reader.AtLineEnd()) ReportError(reader.State(), kErrConstruction);
   return std::nullopt;
-}
-
-// A further word after a statement's arguments is a construction error.
-bool NothingFollows(LineReader& reader) {
-  std::string word;
-  return !reader.NextToken(word);
 }
 
 std::optional<ArgumentArray> ParseKeyPath(LineReader& reader) {
@@ -71,37 +69,6 @@ std::optional<ArgumentArray> ParseValueName(LineReader& reader) {
   if (!reader.ContinuedRest(text)) return Fail(reader.State());
   if (!NothingFollows(reader)) return Fail(reader.State());
   return Done(reader.State(), ArgumentArray{Argument::Text(text)});
-}
-
-}  // namespace
-
-std::optional<ArgumentArray> ParseArguments(InterpreterState& st, int index) {
-  st.argCount = 0;
-  LineReader reader(st);
-  switch (index) {
-    case kCmdIf:
-      return ParseIfArguments(reader);
-    case kCmdSynchronizeDir:
-      return ParseSyncArguments(reader);
-    case kCmdEcho:
-    case kCmdShell:
-    case kCmdCD:
-    case kCmdChDir:
-      return ParseRestOfLine(reader);
-    case kCmdElse:
-    case kCmdEndif:
-    case kCmdEndIf:
-      return ParseNothing(reader);
-    case kCmdRegOpenKey:
-    case kCmdRegDeleteKey:
-      return ParseKeyPath(reader);
-    case kCmdRegSetValue:
-      return ParseFields(reader);
-    case kCmdRegDeleteValue:
-      return ParseValueName(reader);
-    default:
-      return ParseWords(reader, Command(index).argCount);
-  }
 }
 
 }  // namespace tav

@@ -5,9 +5,11 @@
 
 #include <algorithm>
 
+#include "core/check_report.h"
 #include "core/messages.h"
 #include "core/text.h"
 #include "parse/condition.h"
+#include "registry/key_path.h"
 
 namespace tav {
 
@@ -57,14 +59,14 @@ bool ScanForward(InterpreterState& st, bool stopAtElse) {
     }
     size_t end = LineEndFrom(text, lineStart);
     size_t first = std::min(text.find_first_not_of(' ', lineStart), end);
-    std::string_view line(text.data() + first, end - first);
-    if (StartsWithNoCase(line, "if")) {
+    ScanWord word = ScanWordOf(std::string_view(text.data() + first, end - first));
+    if (word == ScanWord::kIf) {
       ++nested;
-    } else if (stopAtElse && nested == 0 && StartsWithNoCase(line, "else")) {
+    } else if (stopAtElse && nested == 0 && word == ScanWord::kElse) {
       st.branchActive = true;
       st.position = first;
       return true;
-    } else if (StartsWithNoCase(line, "end if") || StartsWithNoCase(line, "endif")) {
+    } else if (word == ScanWord::kEndIf) {
       if (nested == 0) {
         CloseLevel(st);
         st.position = first;
@@ -77,6 +79,36 @@ bool ScanForward(InterpreterState& st, bool stopAtElse) {
 }
 
 }  // namespace
+
+ScanWord ScanWordOf(std::string_view line) {
+  if (StartsWithNoCase(line, "if")) return ScanWord::kIf;
+  if (StartsWithNoCase(line, "else")) return ScanWord::kElse;
+  if (StartsWithNoCase(line, "end if") || StartsWithNoCase(line, "endif")) return ScanWord::kEndIf;
+  return ScanWord::kNone;
+}
+
+void CheckIf(InterpreterState& st, const ArgumentArray* args) {
+  if (args == nullptr) return;
+  switch ((*args)[kEntryCode].number) {
+    case kCondRegKeyExist: {
+      const std::string& computer = (*args)[kEntryFirst].text;
+      if (registry::LacksValidRoot(computer, (*args)[kEntrySecond].text)) {
+        CheckError(st, kErrRegCreateOpen);
+      } else if (!registry::ReachesRegistry(computer)) {
+        CheckWarning(st, Format("If: the computer argument \"%s\" is neither LOCAL nor \\\\NAME, so the key never exists",
+                                computer.c_str()));
+      }
+      break;
+    }
+    case kCondRegValue:
+      if (!WrittenValueFitsSomeType((*args)[kEntryThird].text)) {
+        CheckError(st, kErrRegValueType, "no value type reads the written value; a string needs double quotes");
+      }
+      break;
+    default:
+      break;
+  }
+}
 
 bool If(InterpreterState& st, const ArgumentArray* args) {
   OpenLevel(st);

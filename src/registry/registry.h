@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/state.h"
+#include "core/statement.h"
 
 namespace tav::registry {
 
@@ -13,6 +14,12 @@ bool RegOpenKey(InterpreterState& st, const ArgumentArray* args);
 bool RegSetValue(InterpreterState& st, const ArgumentArray* args);
 bool RegDeleteKey(InterpreterState& st, const ArgumentArray* args);
 bool RegDeleteValue(InterpreterState& st, const ArgumentArray* args);
+
+// The argument rules of RegOpenKey, RegSetValue and RegDeleteKey, checked
+// without touching the registry.
+void CheckRegOpenKey(InterpreterState& st, const ArgumentArray* args);
+void CheckRegSetValue(InterpreterState& st, const ArgumentArray* args);
+void CheckRegDeleteKey(InterpreterState& st, const ArgumentArray* args);
 
 // Opens an existing key (never creates) named by a computer argument and a
 // key path and makes it the current key. The caller saves the former current

@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "core/check_report.h"
 #include "core/messages.h"
+#include "core/text.h"
 #include "registry/key_path.h"
 #include "registry/registry.h"
 #include "registry/value_data.h"
@@ -106,6 +108,44 @@ bool RegDeleteKey(InterpreterState& st, const ArgumentArray* args) {
   bool deleted = DeleteKeyTree(st, (*args)[0].text, (*args)[1].text);
   st.deleteDepth = depth;
   return deleted;
+}
+
+// RegOpenKey reports a path without a valid root as error 13 and then fails
+// with code 15; a computer argument that reaches no registry fails with 15
+// unreported.
+void CheckRegOpenKey(InterpreterState& st, const ArgumentArray* args) {
+  if (args == nullptr) return;
+  const std::string& computer = (*args)[0].text;
+  if (LacksValidRoot(computer, (*args)[1].text)) {
+    CheckError(st, kErrRegCreateOpen, {}, kErrRegOpen);
+  } else if (!ReachesRegistry(computer)) {
+    CheckError(st, kErrRegOpen, "the computer argument is neither LOCAL nor \\\\NAME");
+  }
+}
+
+void CheckRegSetValue(InterpreterState& st, const ArgumentArray* args) {
+  if (args == nullptr) return;
+  const std::string& typeName = (*args)[1].text;
+  std::optional<uint32_t> type = LookUpValueType(typeName);
+  if (!type) {
+    CheckError(st, kErrRegValueType, Format("\"%s\" is no value type", typeName.c_str()));
+    return;
+  }
+  std::vector<uint8_t> bytes;
+  if (!ParseValueData(*type, (*args)[2].text, bytes)) CheckError(st, kErrRegValueType, "the data does not fit the type");
+}
+
+// RegDeleteKey reports a path without a valid root as error 13 and then
+// fails to delete with error 16.
+void CheckRegDeleteKey(InterpreterState& st, const ArgumentArray* args) {
+  if (args == nullptr) return;
+  const std::string& computer = (*args)[0].text;
+  if (LacksValidRoot(computer, (*args)[1].text)) {
+    CheckError(st, kErrRegCreateOpen);
+    CheckError(st, kErrRegDelete);
+  } else if (!ReachesRegistry(computer)) {
+    CheckError(st, kErrRegDelete, "the computer argument is neither LOCAL nor \\\\NAME");
+  }
 }
 
 }  // namespace tav::registry

@@ -1,22 +1,22 @@
-// The command table: the 21 statements, their handlers and argument counts.
-// The row index identifies the statement; lookup is by prefix, first row first.
+// The command table: the 21 statements, one row each. A row names the
+// statement and brings its argument parser, its handler, the check of its
+// argument rules and its part in the control flow; the row index identifies
+// the statement, and lookup is by prefix, first row first. A new statement
+// is a row here (and its index below) plus its own file.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "core/state.h"
+#include "core/statement.h"
+#include "parse/arguments.h"
 
 namespace tav {
 
-// A statement handler: takes the statement's arguments (null when there are
-// none or they failed to parse) and returns true for success.
-using CommandHandler = bool (*)(InterpreterState& st, const ArgumentArray* args);
-
-struct CommandEntry {
-  const char* name;
-  CommandHandler handler;
-  unsigned argCount;
-};
+// What a statement does to the path through the program, beyond its own
+// line: the If, Else and End If blocks and the jump to a label.
+enum class Flow { kNone, kIf, kElse, kEndIf, kGoto };
 
 enum CommandIndex : int {
   kCmdIniAddLine = 0,
@@ -43,8 +43,22 @@ enum CommandIndex : int {
   kCommandCount = 21,
 };
 
+struct CommandEntry {
+  CommandIndex index;
+  const char* name;
+  ArgumentParser parse;
+  CommandHandler handler;
+  ArgumentCheck check;  // null when the handler applies no rule before it acts
+  Flow flow;
+  unsigned argCount;
+};
+
 const CommandEntry& Command(int index);
 // The first row whose name begins the line (ASCII case folded); -1 for none.
 int FindCommand(std::string_view line);
+
+// Reads the arguments of the statement at row index, starting at the state's
+// position, with the row's parser.
+std::optional<ArgumentArray> ParseArguments(InterpreterState& st, int index);
 
 }  // namespace tav

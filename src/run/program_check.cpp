@@ -6,28 +6,22 @@
 #include <algorithm>
 #include <map>
 
-#include "run/check.h"
-#include "run/commands.h"
 #include "core/lines.h"
 #include "core/messages.h"
-#include "run/run.h"
 #include "core/statements.h"
 #include "core/text.h"
+#include "run/check.h"
+#include "run/commands.h"
+#include "run/run.h"
 #include "external/external.h"
-#include "ini/ini.h"
-#include "parse/arguments.h"
-#include "parse/condition.h"
+#include "parse/if_statement.h"
 #include "platform/process.h"
-#include "registry/key_path.h"
-#include "registry/value_data.h"
-#include "sync/records.h"
 
 namespace tav {
 
 namespace {
 
-bool IsIfFamily(int index) { return index >= kCmdIf && index <= kCmdEndIf; }
-bool ClosesBlock(int index) { return index == kCmdEndif || index == kCmdEndIf; }
+Flow FlowOf(int index) { return index < 0 ? Flow::kNone : Command(index).flow; }
 
 class ProgramCheck {
  public:
@@ -167,7 +161,7 @@ class ProgramCheck {
     int index = FindCommand(line);
     if (index < 0) return;
     std::string quoted(line);
-    if (IsIfFamily(index)) {
+    if (ScanWordOf(line) != ScanWord::kNone) {
       report_.Warning(st_.lineNumber, Format("\"%s\" is a label line and never runs, but an If or Else that passes "
                                              "over it takes it for %s",
                                              quoted.c_str(), Command(index).name));
@@ -184,7 +178,8 @@ class ProgramCheck {
   // the Else or End If where an If's scan stops, comes before them.
   void FollowReachability(int index) {
     if (gotoLine_ == 0) return;
-    if ((index == kCmdElse || ClosesBlock(index)) && gotoNesting_ == 0) {
+    Flow flow = FlowOf(index);
+    if ((flow == Flow::kElse || flow == Flow::kEndIf) && gotoNesting_ == 0) {
       gotoLine_ = 0;
       return;
     }
@@ -194,8 +189,8 @@ class ProgramCheck {
                                              gotoLine_));
       gotoWarned_ = true;
     }
-    if (index == kCmdIf) ++gotoNesting_;
-    if (ClosesBlock(index)) --gotoNesting_;
+    if (flow == Flow::kIf) ++gotoNesting_;
+    if (flow == Flow::kEndIf) --gotoNesting_;
   }
 
   void CheckGoto(const ArgumentArray& args) {
@@ -234,134 +229,34 @@ class ProgramCheck {
   // ---- statements ----
 
   void CheckStatement(int index) {
-    const char* name = Command(index).name;
-    report_.SetSubject(name);
+    const CommandEntry& entry = Command(index);
+    report_.SetSubject(entry.name);
     std::optional<ArgumentArray> args = ParseArguments(st_, index);
-    if (args) CheckArguments(index, *args);
-    switch (index) {
-      case kCmdIf:
-        OpenLevel(args.has_value());
+    const ArgumentArray* given = args ? &*args : nullptr;
+    if (entry.check != nullptr) entry.check(st_, given);
+    FollowFlow(entry.flow, given);
+  }
+
+  void FollowFlow(Flow flow, const ArgumentArray* args) {
+    switch (flow) {
+      case Flow::kIf:
+        OpenLevel(args != nullptr);
         break;
-      case kCmdElse:
+      case Flow::kElse:
         MeetElse();
         break;
-      case kCmdEndif:
-      case kCmdEndIf:
+      case Flow::kEndIf:
         CloseLevel();
         break;
-      case kCmdSynchronizeDir:
-        st_.syncPatterns.Reset();
+      case Flow::kGoto:
+        if (args != nullptr) CheckGoto(*args);
         break;
-      default:
-        break;
-    }
-  }
-
-  // The rules that the handlers apply to their arguments before they act.
-  void CheckArguments(int index, const ArgumentArray& args) {
-    switch (index) {
-      case kCmdIniAddLine:
-      case kCmdIniChangeLine:
-        if (!ini::HasLineKey(args[2].text)) Error(kErrSyntax, "the line has no key");
-        break;
-      case kCmdIniCopyLine: {
-        std::string key = args[3].text;
-        if (!ini::TakeCopyKey(key)) Error(kErrConstruction, "an \"=\" inside the key");
-        break;
-      }
-      case kCmdGoto:
-        CheckGoto(args);
-        break;
-      case kCmdIf:
-        CheckCondition(args);
-        break;
-      case kCmdSynchronizeDir:
-        CheckSyncRequest(args);
-        break;
-      case kCmdRegOpenKey:
-        CheckOpenKey(args[0].text, args[1].text);
-        break;
-      case kCmdRegSetValue:
-        CheckValueData(args[1].text, args[2].text);
-        break;
-      case kCmdRegDeleteKey:
-        CheckDeleteKey(args[0].text, args[1].text);
-        break;
-      default:
+      case Flow::kNone:
         break;
     }
   }
 
-  void Error(int code, std::string_view detail = {}, int exitCode = -1) {
-    report_.Error(st_.lineNumber, code, ErrorMessage(report_.Subject(), code, detail), exitCode);
-  }
-
-  // RegOpenKey reports a path without a valid root as error 13 and then fails
-  // with code 15; a computer argument that reaches no registry fails with 15
-  // unreported.
-  void CheckOpenKey(const std::string& computer, const std::string& path) {
-    if (registry::LacksValidRoot(computer, path)) {
-      Error(kErrRegCreateOpen, {}, kErrRegOpen);
-    } else if (!registry::ReachesRegistry(computer)) {
-      Error(kErrRegOpen, "the computer argument is neither LOCAL nor \\\\NAME");
-    }
-  }
-
-  // RegDeleteKey reports a path without a valid root as error 13 and then
-  // fails to delete with error 16.
-  void CheckDeleteKey(const std::string& computer, const std::string& path) {
-    if (registry::LacksValidRoot(computer, path)) {
-      Error(kErrRegCreateOpen);
-      Error(kErrRegDelete);
-    } else if (!registry::ReachesRegistry(computer)) {
-      Error(kErrRegDelete, "the computer argument is neither LOCAL nor \\\\NAME");
-    }
-  }
-
-  void CheckValueData(const std::string& typeName, const std::string& data) {
-    std::optional<uint32_t> type = registry::LookUpValueType(typeName);
-    if (!type) {
-      Error(kErrRegValueType, Format("\"%s\" is no value type", typeName.c_str()));
-      return;
-    }
-    std::vector<uint8_t> bytes;
-    if (!registry::ParseValueData(*type, data, bytes)) Error(kErrRegValueType, "the data does not fit the type");
-  }
-
-  void CheckCondition(const ArgumentArray& args) {
-    switch (args[kEntryCode].number) {
-      case kCondRegKeyExist: {
-        const std::string& computer = args[kEntryFirst].text;
-        if (registry::LacksValidRoot(computer, args[kEntrySecond].text)) {
-          Error(kErrRegCreateOpen);
-        } else if (!registry::ReachesRegistry(computer)) {
-          report_.Warning(st_.lineNumber, Format("If: the computer argument \"%s\" is neither LOCAL nor \\\\NAME, so "
-                                                 "the key never exists",
-                                                 computer.c_str()));
-        }
-        break;
-      }
-      case kCondRegValue:
-        if (!WrittenValueFitsSomeType(args[kEntryThird].text)) {
-          Error(kErrRegValueType, "no value type reads the written value; a string needs double quotes");
-        }
-        break;
-      default:
-        break;
-    }
-  }
-
-  // What the SynchronizeDir handler rejects before it touches a directory.
-  void CheckSyncRequest(const ArgumentArray& args) {
-    SyncPatterns patterns = st_.syncPatterns;
-    sync::SyncRequest request = sync::RequestFromArguments(args, patterns);
-    if (sync::RequestIsValid(request)) return;
-    if (!request.hasFrom || !request.hasTo) {
-      Error(kErrConstruction, "From and To are both needed");
-    } else {
-      Error(kErrConstruction, "ReportOnly needs a Report file");
-    }
-  }
+  void Error(int code, std::string_view detail = {}) { CheckError(st_, code, detail); }
 
   // ---- If blocks ----
 

@@ -1,5 +1,6 @@
 #include "sync/sync.h"
 
+#include "core/check_report.h"
 #include "core/messages.h"
 #include "core/text.h"
 #include "platform/file_ops.h"
@@ -156,6 +157,18 @@ bool SynchronizeDir(InterpreterState& st, const ArgumentArray* args) {
   st.syncPatterns.Reset();
   platform::SetCurrentDirectory(savedDirectory);
   return result;
+}
+
+void CheckSynchronizeDir(InterpreterState& st, const ArgumentArray* args) {
+  if (args != nullptr) {
+    SyncPatterns patterns = st.syncPatterns;
+    SyncRequest request = RequestFromArguments(*args, patterns);
+    if (!RequestIsValid(request)) {
+      CheckError(st, kErrConstruction, !request.hasFrom || !request.hasTo ? "From and To are both needed"
+                                                                           : "ReportOnly needs a Report file");
+    }
+  }
+  st.syncPatterns.Reset();
 }
 
 }  // namespace tav::sync
