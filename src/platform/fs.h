@@ -1,6 +1,6 @@
 // Files, directories and paths: the narrow file-system interface that the
 // interpreter, the INI and registry stores and the synchronisation engine use.
-// Implemented once per platform (posix/, later win32/); no OS type leaks out.
+// Implemented once per platform (posix/ and win32/); no OS type leaks out.
 #pragma once
 
 #include <cstdint>

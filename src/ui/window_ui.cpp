@@ -23,21 +23,17 @@ bool WindowUi::Open(const GuiOpener& open) {
 
 bool WindowUi::Released() const { return st_.stopRequested || closed_; }
 
-void WindowUi::WaitWhileAsking(Lock& lock) {
-  changed_.wait(lock, [this] { return !asking_; });
-}
-
 void WindowUi::SetControlText(int control, std::string_view text) {
   Lock lock(mutex_);
-  WaitWhileAsking(lock);
+  gate_.Hold(lock);
   // Once an abort is confirmed the status line keeps saying so.
-  if (aborted_ && control == kStatusLine) return;
+  if (!gate_.Passes(control)) return;
   gui_->SetControlText(control, text);
 }
 
 void WindowUi::EnableControl(int control, bool enable) {
   Lock lock(mutex_);
-  WaitWhileAsking(lock);
+  gate_.Hold(lock);
   gui_->EnableControl(control, enable);
 }
 
@@ -45,13 +41,13 @@ bool WindowUi::HasOutputWindow() const { return st_.options.output && !st_.optio
 
 void WindowUi::SetOutputTitle(std::string_view title) {
   Lock lock(mutex_);
-  WaitWhileAsking(lock);
+  gate_.Hold(lock);
   gui_->SetOutputTitle(title);
 }
 
 void WindowUi::ShowOutput(std::string text) {
   Lock lock(mutex_);
-  WaitWhileAsking(lock);
+  gate_.Hold(lock);
   // Handing a message over may wait for room in the window's queue; the
   // window thread must meanwhile be free to report typed keys here.
   lock.unlock();
@@ -61,7 +57,7 @@ void WindowUi::ShowOutput(std::string text) {
 void WindowUi::WaitForKey() {
   if (!CanTypeKeys()) return;
   Lock lock(mutex_);
-  WaitWhileAsking(lock);
+  gate_.Hold(lock);
   keys_.WaitForKey(lock, changed_, -1, [this] { return Released(); });
 }
 
@@ -69,7 +65,7 @@ bool WindowUi::CanTypeKeys() const { return HasOutputWindow(); }
 
 int WindowUi::PollKey(int timeoutMs) {
   Lock lock(mutex_);
-  WaitWhileAsking(lock);
+  gate_.Hold(lock);
   return keys_.PollKey(lock, changed_, timeoutMs, kPollSliceMs, [this] { return Released(); });
 }
 
@@ -107,7 +103,7 @@ void WindowUi::CloseWindows() {
 
 void WindowUi::AbortAsked() {
   Lock lock(mutex_);
-  asking_ = true;
+  gate_.Open();
 }
 
 // A confirmed abort stops the run where it stands: the run loop, a running
@@ -116,13 +112,11 @@ void WindowUi::AbortAsked() {
 // "User abort".
 void WindowUi::AbortAnswered(bool yes) {
   Lock lock(mutex_);
-  asking_ = false;
   if (yes) {
-    aborted_ = true;
-    st_.userAbort = true;
-    st_.stopRequested = true;
+    gate_.Confirm();
+  } else {
+    gate_.Release();
   }
-  changed_.notify_all();
 }
 
 // A typed character ends a key wait, else goes to the running command, else

@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "core/state.h"
+#include "ui/abort_gate.h"
 #include "ui/gui.h"
 #include "ui/typed_keys.h"
 #include "core/user_interface.h"
@@ -48,8 +49,6 @@ class WindowUi : public UserInterface, public GuiEvents {
  private:
   using Lock = std::unique_lock<std::mutex>;
 
-  // Holds the calling interpreter while the abort question is open.
-  void WaitWhileAsking(Lock& lock);
   // A key wait ends without a key when the run stops or the windows close.
   bool Released() const;
 
@@ -58,8 +57,7 @@ class WindowUi : public UserInterface, public GuiEvents {
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  bool asking_ = false;
-  bool aborted_ = false;
+  AbortGate gate_{st_, changed_};
   bool closed_ = false;
   TypedKeys keys_;
 };

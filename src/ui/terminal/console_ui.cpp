@@ -32,22 +32,18 @@ ConsoleUi::~ConsoleUi() { CloseWindows(); }
 
 // ---- Calls from the interpreter --------------------------------------------
 
-void ConsoleUi::WaitWhileAsking(Lock& lock) {
-  changed_.wait(lock, [this] { return !asking_; });
-}
-
 void ConsoleUi::SetControlText(int control, std::string_view text) {
   Lock lock(mutex_);
-  WaitWhileAsking(lock);
+  gate_.Hold(lock);
   // Once an abort is confirmed the status line keeps saying so.
-  if (aborted_ && control == kStatusLine) return;
+  if (!gate_.Passes(control)) return;
   status_.texts[control] = std::string(text);
   RedrawSoon();
 }
 
 void ConsoleUi::EnableControl(int control, bool enable) {
   Lock lock(mutex_);
-  WaitWhileAsking(lock);
+  gate_.Hold(lock);
   status_.enabled[control] = enable;
   RedrawSoon();
 }
@@ -62,14 +58,14 @@ bool ConsoleUi::HasOutputWindow() const { return st_.options.output && !st_.opti
 
 void ConsoleUi::SetOutputTitle(std::string_view title) {
   Lock lock(mutex_);
-  WaitWhileAsking(lock);
+  gate_.Hold(lock);
   title_ = CleanForTerminal(title);
   if (session_ && HasOutputWindow()) platform::SetTerminalTitle(title_);
 }
 
 void ConsoleUi::ShowOutput(std::string text) {
   Lock lock(mutex_);
-  WaitWhileAsking(lock);
+  gate_.Hold(lock);
   platform::WriteStdout(pane_.Render(text));
 }
 
@@ -89,7 +85,7 @@ void ConsoleUi::WaitForKey() {
     platform::ReadKey();
     return;
   }
-  WaitWhileAsking(lock);
+  gate_.Hold(lock);
   TakeKey(lock, -1);
 }
 
@@ -234,7 +230,7 @@ void ConsoleUi::Tick() {
   if (now < nextTick_) return;
   nextTick_ = now + kTickMs;
   // The clock stands still while the question is open.
-  if (asking_) return;
+  if (gate_.Asking()) return;
   clock_.Tick(now);
   status_.texts[kElapsedTime] = clock_.Text();
   Redraw();
@@ -243,7 +239,7 @@ void ConsoleUi::Tick() {
 // A typed key: the answer to the question, the Abort button (Ctrl+C), the
 // end of a key wait, or input for the running command, in that order.
 void ConsoleUi::HandleKey(int key) {
-  if (asking_) {
+  if (gate_.Asking()) {
     Answer(key);
     return;
   }
@@ -257,7 +253,7 @@ void ConsoleUi::HandleKey(int key) {
 }
 
 void ConsoleUi::Interrupt() {
-  if (st_.options.noAbort || asking_ || aborted_) return;
+  if (st_.options.noAbort || gate_.Asking() || gate_.Aborted()) return;
   Ask();
 }
 
@@ -270,7 +266,7 @@ void ConsoleUi::Ask() {
       return;
     }
   }
-  asking_ = true;
+  gate_.Open();
   savedStatus_ = status_.texts[kStatusLine].substr(0, kSavedStatusLimit);
   status_.texts[kStatusLine] = "User abort";
   status_.question = kQuestion;
@@ -290,22 +286,18 @@ void ConsoleUi::Answer(int key) {
 void ConsoleUi::EndQuestion() {
   if (answerKeys_) platform::LeaveRawKeys();
   answerKeys_ = false;
-  asking_ = false;
   status_.question.clear();
-  changed_.notify_all();
+  gate_.Release();
 }
 
 // The run stops where it stands: the run loop, a running command (ended with
 // its process group) and the synchronisation engine see the stop, the debug
 // log is closed as the run ends, and the process ends with "User abort".
 void ConsoleUi::ConfirmAbort() {
-  if (aborted_) return;
+  if (gate_.Aborted()) return;
   EndQuestion();
-  aborted_ = true;
+  gate_.Confirm();
   status_.texts[kStatusLine] = "Abortion in progress";
-  st_.userAbort = true;
-  st_.stopRequested = true;
-  changed_.notify_all();
   Redraw();
 }
 

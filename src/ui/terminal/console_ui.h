@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "core/state.h"
+#include "ui/abort_gate.h"
 #include "platform/terminal.h"
 #include "ui/terminal/output_pane.h"
 #include "ui/terminal/status_area.h"
@@ -44,8 +45,6 @@ class ConsoleUi : public UserInterface {
  private:
   using Lock = std::unique_lock<std::mutex>;
 
-  // Holds the interpreter while the abort question is open.
-  void WaitWhileAsking(Lock& lock);
   int TakeKey(Lock& lock, int timeoutMs);
   void TakeTerminal(bool rawKeys);
   void Suspend();
@@ -69,11 +68,10 @@ class ConsoleUi : public UserInterface {
 
   mutable std::mutex mutex_;
   std::condition_variable changed_;
+  AbortGate gate_{st_, changed_};
   bool session_ = false;   // the status area is shown
   bool rawKeys_ = false;   // keys are read by the front end
   bool answerKeys_ = false;  // raw mode only for the question
-  bool asking_ = false;
-  bool aborted_ = false;
   TypedKeys keys_;
   std::string savedStatus_;
   std::string title_;
