@@ -18,6 +18,7 @@ struct CheckFinding {
   int code = 0;      // errors: the code that the run reports
   int exitCode = 0;  // errors: the code that the run ends with after it
   std::string text;  // what follows "error CODE: " or "warning: "
+  std::string name;  // warnings: the short name of the rule, printed in brackets after the text
 };
 
 class CheckReport {
@@ -30,7 +31,11 @@ class CheckReport {
   // An error that the check finds itself. exitCode, when not -1, is the code
   // that a run ends with when it differs from the one reported.
   void Error(uint32_t line, int code, std::string text, int exitCode = -1);
-  void Warning(uint32_t line, std::string text);
+  void Warning(uint32_t line, std::string text, std::string name = {});
+  // Whether an error of code is reported for the line already.
+  bool HasError(uint32_t line, int code) const;
+  size_t ErrorCount() const;
+  size_t WarningCount() const;
 
   // The findings in line order (in the order found within a line).
   std::vector<CheckFinding> Findings() const;
@@ -46,7 +51,7 @@ class CheckReport {
 // "SUBJECT: TEXT (DETAIL)" with the error table's text for code; the subject
 // and the detail are left out when empty.
 std::string ErrorMessage(std::string_view subject, int code, std::string_view detail = {});
-// The printed line: "FILE:LINE: error CODE: TEXT" or "FILE:LINE: warning: TEXT".
+// The printed line: "FILE:LINE: error CODE: TEXT" or "FILE:LINE: warning: TEXT [NAME]".
 std::string FormatFinding(std::string_view file, const CheckFinding& finding);
 
 // The error that a statement's check finds in the line being checked:
@@ -54,6 +59,6 @@ std::string FormatFinding(std::string_view file, const CheckFinding& finding);
 // when not -1, is the code that a run ends with when it differs.
 void CheckError(InterpreterState& st, int code, std::string_view detail = {}, int exitCode = -1);
 // A warning about the line being checked.
-void CheckWarning(InterpreterState& st, std::string text);
+void CheckWarning(InterpreterState& st, std::string text, std::string name);
 
 }  // namespace tav

@@ -1,6 +1,6 @@
 // The interpreter state: the one record that the run loop, every statement
-// handler and the user interface share. It is passed explicitly; there are no
-// globals.
+// handler and the user interface share. It is passed explicitly; the
+// interpreter keeps no globals.
 #pragma once
 
 #include <atomic>
@@ -42,6 +42,8 @@ struct Options {
   std::string logPath;
   // The program is checked, not run.
   bool check = false;
+  // With the check: warnings count as errors for the exit code.
+  bool checkStrict = false;
 };
 
 // The SynchronizeDir members that the statement's parser fills outside the

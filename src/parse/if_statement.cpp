@@ -42,40 +42,25 @@ size_t LineEndFrom(const std::string& text, size_t from) {
   return end == std::string::npos ? text.size() : end;
 }
 
-// Passes over the lines after the current one up to the End If that ends the
-// block (or, when stopAtElse, its Else), counting every line that begins with
-// "if" as a nested block. Leaves the position on the line where it stops.
-// Reaching the end of the text is a mismatch, and the run then ends.
+// Passes over the lines after the current one up to the end of the block,
+// counting nested Ifs, and leaves the position on the line where it stops
+// (an Else reopens the branch; an End If closes the level). Reaching the end
+// of the text is a mismatch, and the run then ends.
 bool ScanForward(InterpreterState& st, bool stopAtElse) {
-  const std::string& text = st.programText;
-  int nested = 0;
-  size_t lineStart = LineEndFrom(text, st.position) + 1;
-  for (;;) {
-    ++st.lineNumber;
-    if (lineStart >= text.size()) {
-      st.position = text.size();
-      ReportError(st, kErrIfElseMismatch);
-      return false;
-    }
-    size_t end = LineEndFrom(text, lineStart);
-    size_t first = std::min(text.find_first_not_of(' ', lineStart), end);
-    ScanWord word = ScanWordOf(std::string_view(text.data() + first, end - first));
-    if (word == ScanWord::kIf) {
-      ++nested;
-    } else if (stopAtElse && nested == 0 && word == ScanWord::kElse) {
-      st.branchActive = true;
-      st.position = first;
-      return true;
-    } else if (word == ScanWord::kEndIf) {
-      if (nested == 0) {
-        CloseLevel(st);
-        st.position = first;
-        return true;
-      }
-      --nested;
-    }
-    lineStart = end + 1;
+  BlockEnd end = FindBlockEnd(st.programText, st.position, stopAtElse);
+  st.lineNumber += end.lines;
+  if (!end.found) {
+    st.position = st.programText.size();
+    ReportError(st, kErrIfElseMismatch);
+    return false;
   }
+  if (end.word == ScanWord::kElse) {
+    st.branchActive = true;
+  } else {
+    CloseLevel(st);
+  }
+  st.position = end.position;
+  return true;
 }
 
 }  // namespace
@@ -87,6 +72,30 @@ ScanWord ScanWordOf(std::string_view line) {
   return ScanWord::kNone;
 }
 
+BlockEnd FindBlockEnd(const std::string& text, size_t position, bool stopAtElse) {
+  BlockEnd end;
+  int nested = 0;
+  size_t lineStart = LineEndFrom(text, position) + 1;
+  for (;;) {
+    ++end.lines;
+    if (lineStart >= text.size()) return end;
+    size_t lineEnd = LineEndFrom(text, lineStart);
+    size_t first = std::min(text.find_first_not_of(' ', lineStart), lineEnd);
+    ScanWord word = ScanWordOf(std::string_view(text.data() + first, lineEnd - first));
+    if (word == ScanWord::kIf) {
+      ++nested;
+    } else if (nested == 0 && (word == ScanWord::kEndIf || (stopAtElse && word == ScanWord::kElse))) {
+      end.found = true;
+      end.word = word;
+      end.position = first;
+      return end;
+    } else if (word == ScanWord::kEndIf) {
+      --nested;
+    }
+    lineStart = lineEnd + 1;
+  }
+}
+
 void CheckIf(InterpreterState& st, const ArgumentArray* args) {
   if (args == nullptr) return;
   switch ((*args)[kEntryCode].number) {
@@ -96,7 +105,8 @@ void CheckIf(InterpreterState& st, const ArgumentArray* args) {
         CheckError(st, kErrRegCreateOpen);
       } else if (!registry::ReachesRegistry(computer)) {
         CheckWarning(st, Format("If: the computer argument \"%s\" is neither LOCAL nor \\\\NAME, so the key never exists",
-                                computer.c_str()));
+                                computer.c_str()),
+                     "unreachable-computer");
       }
       break;
     }

@@ -2,7 +2,9 @@
 // that move through the program text.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "core/state.h"
@@ -24,6 +26,19 @@ void CheckIf(InterpreterState& st, const ArgumentArray* args);
 // label or a comment too), as a nested If, an Else, an End If or nothing.
 enum class ScanWord { kNone, kIf, kElse, kEndIf };
 ScanWord ScanWordOf(std::string_view line);
+
+// Where the forward scan from the line that begins at position (an If whose
+// condition is false, or an Else that ends its branch) stops: the Else (only
+// when stopAtElse) or End If at the block's own level, positioned at its
+// first non-blank character, after lines lines. Not found when the scan runs
+// into the end of the text (lines then counts one beyond the last line).
+struct BlockEnd {
+  bool found = false;
+  ScanWord word = ScanWord::kNone;
+  size_t position = 0;
+  uint32_t lines = 0;
+};
+BlockEnd FindBlockEnd(const std::string& text, size_t position, bool stopAtElse);
 
 bool If(InterpreterState& st, const ArgumentArray* args);
 bool Else(InterpreterState& st, const ArgumentArray* args);

@@ -13,10 +13,25 @@ namespace tav {
 
 namespace {
 
+std::string Counted(size_t count, const char* what) {
+  return Format("%zu %s%s", count, what, count == 1 ? "" : "s");
+}
+
+// "update.tav: no problems found", or what was found.
+std::string Summary(std::string_view file, const CheckReport& report) {
+  std::string name(file);
+  size_t errors = report.ErrorCount();
+  size_t warnings = report.WarningCount();
+  if (errors == 0 && warnings == 0) return name + ": no problems found";
+  if (errors == 0) return name + ": " + Counted(warnings, "warning") + ", no errors";
+  return name + ": " + Counted(errors, "error") + (warnings == 0 ? "" : ", " + Counted(warnings, "warning"));
+}
+
 // The findings go to standard output as plain lines; with OUTPUT they go
 // through the output window instead, which colours errors red and warnings
 // blue on a terminal. A LOG file that the command line names holds exactly
-// the same lines, and nothing else.
+// the same lines, and nothing else. A person at a terminal is also told how
+// it ended, in one more line; a pipe or a file gets the problem lines alone.
 void ShowFindings(InterpreterState& st, std::string_view file, const CheckReport& report) {
   std::string plain;
   std::string marked;
@@ -27,7 +42,13 @@ void ShowFindings(InterpreterState& st, std::string_view file, const CheckReport
     marked += line;
   }
   if (st.options.log) AppendToLogFile(st, plain);
-  if (st.options.quiet || plain.empty()) return;
+  if (st.options.quiet) return;
+  if (platform::StdoutIsTerminal()) {
+    std::string summary = Summary(file, report) + "\n";
+    plain += summary;
+    marked += summary;
+  }
+  if (plain.empty()) return;
   if (st.options.output && st.ui->HasOutputWindow()) {
     st.ui->ShowOutput(marked);
   } else {
@@ -52,6 +73,7 @@ int CheckProgramFile(InterpreterState& st, const CommandLine& commandLine) {
   }
   st.check = nullptr;
   ShowFindings(st, file, report);
+  if (st.options.checkStrict && report.ExitCode() == 0 && report.WarningCount() > 0) return kErrSyntax;
   return report.ExitCode();
 }
 

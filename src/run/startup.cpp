@@ -149,6 +149,13 @@ bool LoadProgramFile(InterpreterState& st, const CommandLine& commandLine) {
 
 bool IsCheckWord(std::string_view word) { return StartsWithNoCase(word, "CHECK"); }
 
+bool IsStrictCheckWord(std::string_view word) {
+  if (!IsCheckWord(word)) return false;
+  std::string_view rest = word.substr(5);
+  while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+  return StartsWithNoCase(rest, "STRICT");
+}
+
 bool AsksForCheck(const std::vector<std::string>& words) {
   return std::any_of(words.begin(), words.end(), [](const std::string& word) { return IsCheckWord(word); });
 }
@@ -157,6 +164,7 @@ bool ReadOptions(InterpreterState& st, const std::vector<std::string>& words) {
   Options& o = st.options;
   o.debug = o.trace = o.noAbort = o.quiet = false;
   o.check = AsksForCheck(words);
+  o.checkStrict = std::any_of(words.begin(), words.end(), [](const std::string& word) { return IsStrictCheckWord(word); });
   // The output window is set up only after all option words are read, so the
   // reports of the option words themselves never reach standard output.
   bool output = false;

@@ -38,6 +38,8 @@ std::string NormaliseProgramText(std::string_view bytes);
 bool LoadProgramFile(InterpreterState& st, const CommandLine& commandLine);
 // Whether an option word asks for the program to be checked, not run.
 bool IsCheckWord(std::string_view word);
+// CHECK STRICT: warnings count as errors for the exit code.
+bool IsStrictCheckWord(std::string_view word);
 bool AsksForCheck(const std::vector<std::string>& words);
 // Reads the option words. With CHECK among them, DEBUG creates no debug log
 // and unknown words show no message box: a check only reports.

@@ -63,7 +63,7 @@ TEST(CheckProgram, ACleanProgramHasNoFindings) {
 
 TEST(CheckProgram, AGotoWithoutItsLabelLeavesTheNextLineReachable) {
   EXPECT_EQ(Check("Goto nowhere\nEcho next"),
-            (Strings{"p:1: warning: Goto: there is no label \"nowhere\"; the run goes on with the next line"}));
+            (Strings{"p:1: warning: Goto: there is no label \"nowhere\"; the run goes on with the next line [missing-label]"}));
 }
 
 // The lines after a Goto stay unreachable through a whole nested block; the
@@ -81,7 +81,7 @@ TEST(CheckProgram, UnreachableStretchRunsThroughNestedBlocksToItsOwnEndIf) {
                   "Echo reached\n"
                   "out:"),
             (Strings{"p:3: warning: this statement never runs: it follows the Goto in line 2, and no label line comes "
-                     "between"}));
+                     "between [unreachable]"}));
 }
 
 // An If that does not parse leaves the state as it was: inside a running
@@ -115,14 +115,14 @@ TEST(CheckProgram, LinesThatAStatementTakesInAreNotStatements) {
 TEST(CheckProgram, LabelsThatLookLikeStatementsButNotOrdinaryOnes) {
   EXPECT_EQ(Check("CDROM:\nC:\nStart Here:\nEndIf:"),
             (Strings{"p:4: warning: \"EndIf:\" is a label line and never runs, but an If or Else that passes over it "
-                     "takes it for Endif"}));
+                     "takes it for Endif [label-scanned]"}));
 }
 
 // A first word that only begins with a statement's name is taken for it.
 TEST(CheckProgram, WordsThatBeginWithAStatementNameAreTakenForIt) {
   EXPECT_EQ(Check("CDROM.EXE\nEcho.\nEndif\nEcho x\nEcho"),
-            (Strings{"p:1: warning: \"CDROM.EXE\" is taken for the statement CD, whose name it begins with",
-                     "p:2: warning: \"Echo.\" is taken for the statement Echo, whose name it begins with",
+            (Strings{"p:1: warning: \"CDROM.EXE\" is taken for the statement CD, whose name it begins with [glued-name]",
+                     "p:2: warning: \"Echo.\" is taken for the statement Echo, whose name it begins with [glued-name]",
                      "p:3: error 7: Endif: \"IF\"-\"END IF\" or \"IF\"-\"ELSE\" mismatch error (no If is open)"}));
 }
 
@@ -131,7 +131,7 @@ TEST(CheckProgram, UnsetVariablesAreNamedAndSetOnesExpand) {
   ::unsetenv("TAV32_CHECK_UNSET");
   EXPECT_EQ(Check("Echo %TAV32_CHECK_SET%\nEcho %TAV32_CHECK_UNSET% and %%\n; %TAV32_CHECK_UNSET%"),
             (Strings{"p:2: warning: \"%TAV32_CHECK_UNSET%\" names no environment variable that is set now; it stays "
-                     "in the line as written"}));
+                     "in the line as written [unset-variable]"}));
 }
 
 // With OUTPUT the findings go through the output window, marked so that
@@ -143,7 +143,7 @@ TEST(CheckProgramFile, OutputWindowGetsMarkedLinesAndTheLogFilePlainOnes) {
   CommandLine commandLine{dir.file("p.tav"), {"CHECK", "OUTPUT", "LOG " + dir.file("run.log")}};
   EXPECT_EQ(CheckProgramFile(m.st, commandLine), kErrIfElseMismatch);
   std::string file = dir.file("p.tav");
-  std::string warning = file + ":1: warning: Goto: there is no label \"nowhere\"; the run goes on with the next line\n";
+  std::string warning = file + ":1: warning: Goto: there is no label \"nowhere\"; the run goes on with the next line [missing-label]\n";
   std::string error = file + ":2: error 5: Else: IF/ELSE Mismatch error (no If is open for this Else)\n";
   EXPECT_EQ(m.ui.output, std::string(1, kInfoMarker) + warning + std::string(1, kErrorMarker) + error);
   EXPECT_EQ(test::ReadFile(dir.file("run.log")), warning.substr(0, warning.size() - 1) + "\r\n" +
