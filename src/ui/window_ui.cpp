@@ -52,8 +52,7 @@ void WindowUi::SetOutputTitle(std::string_view title) {
 void WindowUi::ShowOutput(std::string text) {
   Lock lock(mutex_);
   WaitWhileAsking(lock);
-  // Handing a message over may wait for room in the window's queue; the
-  // window thread must meanwhile be free to report typed keys here.
+  // The window thread may be reporting a typed key here meanwhile.
   lock.unlock();
   gui_->AppendOutput(text);
 }
