@@ -48,8 +48,7 @@ void WindowUi::SetOutputTitle(std::string_view title) {
 void WindowUi::ShowOutput(std::string text) {
   Lock lock(mutex_);
   gate_.Hold(lock);
-  // Handing a message over may wait for room in the window's queue; the
-  // window thread must meanwhile be free to report typed keys here.
+  // The window thread may be reporting a typed key here meanwhile.
   lock.unlock();
   gui_->AppendOutput(text);
 }

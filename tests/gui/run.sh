@@ -16,7 +16,8 @@
 # run. Its registry tells Wine to draw the windows' captions and frames
 # itself (X11 Driver, Managed=N), since a bare X server has no window manager
 # to draw them. Prints PASS or FAIL for each case and exits 1 when one
-# failed, 2 when it cannot start.
+# failed, 2 when it cannot start. Every run sets the prefix's scaling to 100 %
+# (LogPixels 96) first; the dpi case also runs at 150 % and 200 %.
 set -u
 
 if [ $# -lt 2 ]; then
@@ -53,7 +54,21 @@ if [ ! -f "$WINEPREFIX/.tav32-gui-made" ]; then
   timeout 60 wineserver -w
   touch "$WINEPREFIX/.tav32-gui-made"
 fi
-wineserver -p 300 </dev/null >/dev/null 2>&1 || true
+
+# The scaling the windows are drawn for: Wine reads the user's LogPixels when
+# its server starts, which is restarted for a change. Every run starts at 96
+# dots per inch (100 %); the dpi case goes through 144 and 192 and back.
+current_dpi=
+set_dpi() {
+  [ "$current_dpi" = "$1" ] && return 0
+  wineserver -k 2>/dev/null
+  timeout 30 wineserver -w 2>/dev/null
+  timeout 60 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
+    </dev/null >/dev/null 2>&1 || { echo "cannot set LogPixels to $1" >&2; return 1; }
+  wineserver -p 300 </dev/null >/dev/null 2>&1 || true
+  current_dpi=$1
+}
+set_dpi 96 || exit 2
 # A program left running by an earlier run would show windows of the same
 # names.
 timeout 30 wine taskkill /f /im "$exe_name" </dev/null >/dev/null 2>&1
@@ -83,6 +98,9 @@ start_run() {
      >"$artefacts/$case.stdout" 2>"$artefacts/$case.stderr") &
   run_pid=$!
 }
+
+# Lets a program file's "wintool waitfile go.txt" end.
+release() { touch "$work/go.txt"; }
 
 # Waits at most SECONDS for the run to end; sets run_code (124 on time-out,
 # when the run is ended).
@@ -152,6 +170,17 @@ wait_enabled() {
 # The rectangle "left,top,right,bottom" of a line of wintool wait.
 rect_of() { sed -n 's/.* rect=\([-0-9,]*\) .*/\1/p' <<<"$1"; }
 
+# Waits at most SECONDS until the LOG file has TEXT.
+wait_log() {
+  local text=$1 seconds=$2 start=$SECONDS
+  while [ $((SECONDS - start)) -lt "$seconds" ]; do
+    [ -f "$work/run.log" ] && tr -d '\r' <"$work/run.log" | grep -qF -- "$text" && return 0
+    sleep 0.2
+  done
+  fail "the LOG file lacks '$text' after $seconds s"
+  return 1
+}
+
 log_has() {
   [ -f "$work/run.log" ] || { fail "no LOG file"; return; }
   tr -d '\r' <"$work/run.log" | grep -qF -- "$1" || fail "the LOG file lacks '$1'"
@@ -183,13 +212,14 @@ case_status_and_output() {
 
   # While the external command runs, the line number is its line and the
   # output window's title tells of the command.
-  wait_text TAV32 109 "$(line_of $program 'wintool sleep')" 20 || return
+  wait_text TAV32 109 "$(line_of $program 'wintool waitfile')" 60 || return
   if wt wait TAV32OutputWindow 'TAV32 Output Window' 0 >/dev/null; then
     fail "the output window's title does not change while a command runs"
   fi
+  release
 
   # Pause: the title is back, the line number is the Pause's.
-  wait_text TAV32 109 "$(line_of $program Pause)" 20 || return
+  wait_text TAV32 109 "$(line_of $program Pause)" 60 || return
   wt gone TAV32SimpleWin - 10 >/dev/null || fail "the intro picture is still shown"
   wt wait TAV32OutputWindow 'TAV32 Output Window' 5 >/dev/null ||
     fail "the output window's title is not \"TAV32 Output Window\" after the command"
@@ -262,8 +292,8 @@ case_abort_no() {
   local program=abort_no.tav
   start_run $program -OUTPUT -LOG run.log
   status_dialog || return
-  wait_text TAV32 109 "$(line_of $program 'wintool sleep')" 30 || return
-  wait_enabled TAV32 113 10 || return
+  wait_text TAV32 109 "$(line_of $program 'wintool waitfile')" 60 || return
+  wait_enabled TAV32 113 30 || return
   local before
   before=$(wt text TAV32 100)
   wt click TAV32 113 >/dev/null || fail "cannot press Abort"
@@ -272,7 +302,8 @@ case_abort_no() {
   wt gone '#32770' "$question" 10 >/dev/null || fail "the question stays open"
   expect "status text (100) after No" "$(wt text TAV32 100)" "$before"
   expect "Abort button after No" "$(wt enabled TAV32 113)" enabled
-  finish_run 40
+  release
+  finish_run 60
   expect "exit code" "$run_code" 0
   log_has "Went on after the question"
 }
@@ -281,16 +312,20 @@ case_noabort() {
   local program=noabort.tav
   start_run $program -OUTPUT -NOABORT -LOG run.log
   status_dialog || return
-  wait_text TAV32 109 "$(line_of $program 'wintool sleep')" 30 || return
+  wait_text TAV32 109 "$(line_of $program 'wintool waitfile')" 60 || return
   expect "Abort button with -NOABORT" "$(wt enabled TAV32 113)" disabled
-  # Neither closing the dialog nor the button's own command asks anything.
-  wt close '#32770' TAV32 >/dev/null || fail "cannot close the dialog"
-  wt wait '#32770' "$question" 2 >/dev/null && { fail "closing the dialog asks to abort"; wt answer "$question" no 5 >/dev/null; }
+  # Neither closing the dialog nor the button's own command asks anything:
+  # each is sent and waited for until the dialog has handled it, which it
+  # would not have while a question it opened were waiting for an answer.
+  # The command holds the run meanwhile, however slowly this goes.
+  wt close '#32770' TAV32 60 >/dev/null || fail "closing the dialog is not handled (does it ask to abort?)"
+  wt wait '#32770' "$question" 0 >/dev/null && { fail "closing the dialog asks to abort"; wt answer "$question" no 5 >/dev/null; }
   wt wait '#32770' TAV32 0 >/dev/null || fail "closing the dialog hid it"
-  wt command TAV32 113 >/dev/null
-  wt wait '#32770' "$question" 2 >/dev/null && { fail "the Abort command asks to abort"; wt answer "$question" no 5 >/dev/null; }
+  wt command TAV32 113 60 >/dev/null || fail "the Abort command is not handled (does it ask to abort?)"
+  wt wait '#32770' "$question" 0 >/dev/null && { fail "the Abort command asks to abort"; wt answer "$question" no 5 >/dev/null; }
   expect "Abort button with -NOABORT, later" "$(wt enabled TAV32 113)" disabled
-  finish_run 40
+  release
+  finish_run 120
   expect "exit code" "$run_code" 0
   log_has "Went on to the end"
 }
@@ -324,9 +359,63 @@ case_about() {
   # The word's last letter is also Dismiss's mnemonic.
   wt gone '#32770' 'About TAV32' 2 >/dev/null || wt click 'About TAV32' 200 >/dev/null
   wt gone '#32770' 'About TAV32' 5 >/dev/null || fail "the About box does not close"
-  finish_run 40
+  release
+  finish_run 60
   expect "exit code" "$run_code" 0
   log_has Done
+}
+
+# A command prints 40,000 lines at once. Once they are all in the LOG file
+# the line number shows the next statement within seconds (the status texts
+# do not wait until the output window has drawn them), and once the last
+# statement is done the run ends within seconds, its text all drawn. Before
+# the output was gathered, each took a minute.
+case_output_heavy() {
+  local program=output_heavy.tav
+  start_run $program -OUTPUT -LOG run.log
+  status_dialog || return
+  wait_log "All lines printed" 120 || return
+  wait_text TAV32 109 "$(line_of $program 'wintool waitfile')" 10 || return
+  shot output-heavy
+  release
+  wait_log Done 60 || return
+  finish_run 10
+  expect "exit code (124: the run went on after its last statement)" "$run_code" 0
+  log_has "Output line 40000 of 40000"
+}
+
+# At 100 %, 150 % and 200 % scaling, every text of the status dialog and the
+# About box fits its control in the control's own font, and none looks lost
+# in it (wintool fit: the measurements land in dpi-N.fit.txt); a screenshot
+# of each dialog at each.
+case_dpi() {
+  local dpi fits
+  for dpi in 96 144 192; do
+    set_dpi $dpi || { fail "cannot set the scaling to $dpi dots per inch"; break; }
+    start_run dpi.tav -LOG run.log
+    status_dialog || break
+    wait_text TAV32 109 "$(line_of dpi.tav 'wintool waitfile')" 60 || break
+    wt gone TAV32SimpleWin - 30 >/dev/null || fail "the intro picture is still shown"
+    fits=$(wt fit TAV32) || fail "at $dpi dots per inch the status dialog cuts: $(grep -v ' fits$' <<<"$fits")"
+    echo "$fits" >"$artefacts/dpi-$dpi.fit.txt"
+    shot dpi-$dpi
+    wt click TAV32 114 >/dev/null || fail "cannot press Info"
+    if wt wait '#32770' 'About TAV32' 30 >/dev/null; then
+      fits=$(wt fit 'About TAV32') || fail "at $dpi dots per inch the About box cuts: $(grep -v ' fits$' <<<"$fits")"
+      echo "$fits" >>"$artefacts/dpi-$dpi.fit.txt"
+      shot dpi-$dpi-about
+      wt click 'About TAV32' 200 >/dev/null
+      wt gone '#32770' 'About TAV32' 30 >/dev/null || fail "the About box does not close"
+    else
+      fail "no About box"
+    fi
+    release
+    finish_run 60
+    expect "exit code at $dpi dots per inch" "$run_code" 0
+    [ $ok -eq 1 ] && rm -rf "$work"
+  done
+  stop_run
+  set_dpi 96
 }
 
 case_quiet() {
@@ -361,7 +450,7 @@ case_console() {
 # Stopped from outside (a CI time-out): nothing of the run stays behind.
 trap 'stop_run; wineserver -k 2>/dev/null; exit 130' INT TERM
 
-cases=(status-and-output typed-keys abort-yes abort-no noabort about quiet console)
+cases=(status-and-output typed-keys abort-yes abort-no noabort about output-heavy dpi quiet console)
 [ $# -gt 0 ] && cases=("$@")
 passed=0
 failed=0

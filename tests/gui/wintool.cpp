@@ -10,15 +10,27 @@
 //   wintool text TITLE ID                    text of one control of the window TITLE
 //   wintool enabled TITLE ID                 "enabled" or "disabled"
 //   wintool click TITLE ID                   press a button (refused when it is disabled)
-//   wintool command TITLE ID                 send the button's command to its window
-//                                            even when the button is disabled
-//   wintool close CLASS|- TITLE|-            ask the window to close (WM_CLOSE)
+//   wintool command TITLE ID [SECONDS]       send the button's command to its window
+//                                            even when the button is disabled; with
+//                                            SECONDS, wait as close does
+//   wintool fit TITLE                        for every text, button and clock of the
+//                                            window: its text's extent in the control's
+//                                            font against the control's client
+//                                            rectangle; 1 when one does not fit, or a
+//                                            one-line static text is under two thirds
+//                                            of its control's height
+//   wintool close CLASS|- TITLE|- [SECONDS]  ask the window to close (WM_CLOSE); with
+//                                            SECONDS, wait until it has handled the
+//                                            request (1 when it is still busy then,
+//                                            as with a modal box left open)
 //   wintool answer CAPTION yes|no|ok SECONDS wait for a message box, print its text, press a button
 //   wintool type CLASS TEXT                  post WM_CHAR for each character of TEXT
 //                                            (\r is Enter, \n, \t and \\ as usual)
 //   wintool nowindow EXE SECONDS             watch for SECONDS that no process whose
 //                                            image is EXE shows a window
 //   wintool sleep SECONDS                    wait, as a child that takes its time
+//   wintool waitfile FILE SECONDS            wait until FILE exists (1 when it does not)
+//   wintool lines COUNT                      print COUNT numbered lines at once
 //   wintool readline FILE                    read one line from standard input (ended by
 //                                            CR, LF or the end) and write it to FILE
 //
@@ -30,6 +42,9 @@
 
 #include <tlhelp32.h>
 
+#include "wintool_hook.h"
+
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -281,14 +296,138 @@ int Click(const char* title, const char* id, bool evenDisabled) {
   return 0;
 }
 
-int Close(const char* className, const char* title) {
+// Sends MESSAGE and waits at most SECONDS for the window to handle it.
+bool SendAndWait(HWND window, UINT message, WPARAM wParam, LPARAM lParam, double seconds) {
+  DWORD_PTR result = 0;
+  return ::SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, static_cast<UINT>(seconds * 1000),
+                               &result) != 0;
+}
+
+int Close(const char* className, const char* title, const char* seconds) {
   HWND window = FindTopLevel(MakePattern(className, title));
   if (window == nullptr) {
     std::printf("no visible window class=%s title=%s\n", className, title);
     return 1;
   }
-  ::PostMessageA(window, WM_CLOSE, 0, 0);
-  return 0;
+  if (seconds == nullptr) {
+    ::PostMessageA(window, WM_CLOSE, 0, 0);
+    return 0;
+  }
+  if (SendAndWait(window, WM_CLOSE, 0, 0, Seconds(seconds))) return 0;
+  std::printf("the window did not finish handling WM_CLOSE within %s s\n", seconds);
+  return 1;
+}
+
+int CommandAndWait(const char* title, const char* id, const char* seconds) {
+  HWND window = RequireTopLevel(title);
+  if (window == nullptr) return 1;
+  HWND control = RequireControl(window, id);
+  if (control == nullptr) return 1;
+  if (SendAndWait(window, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(control), BN_CLICKED),
+                  reinterpret_cast<LPARAM>(control), Seconds(seconds))) {
+    return 0;
+  }
+  std::printf("the window did not finish handling the command within %s s\n", seconds);
+  return 1;
+}
+
+// ---- fit: does each text fit its control? ----
+
+bool IsTextControl(HWND control) {
+  std::string cls = ClassOf(control);
+  auto style = static_cast<DWORD>(::GetWindowLongPtrA(control, GWL_STYLE));
+  if (_stricmp(cls.c_str(), "Button") == 0) return true;
+  if (_stricmp(cls.c_str(), "Static") != 0) return false;
+  DWORD type = style & SS_TYPEMASK;
+  return type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT || type == SS_LEFTNOWORDWRAP ||
+         type == SS_SIMPLE;
+}
+
+// The hook library, loaded by the owner of the measured window: it measures
+// the text with the control's own font, which is valid only in that process.
+struct Measurer {
+  HMODULE library = nullptr;
+  HHOOK hook = nullptr;
+  HANDLE mapping = nullptr;
+  FitResult* result = nullptr;
+  UINT message = 0;
+};
+
+bool StartMeasuring(HWND window, Measurer& m) {
+  m.library = ::LoadLibraryA("wintool_hook.dll");
+  auto proc = m.library == nullptr ? nullptr : reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(
+                                                   ::GetProcAddress(m.library, "MeasureHook")));
+  if (proc == nullptr) return false;
+  char name[64];
+  std::snprintf(name, sizeof name, "%s%lu", kFitMappingPrefix, ::GetCurrentProcessId());
+  m.mapping = ::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(FitResult), name);
+  if (m.mapping == nullptr) return false;
+  m.result = static_cast<FitResult*>(::MapViewOfFile(m.mapping, FILE_MAP_WRITE, 0, 0, sizeof(FitResult)));
+  m.message = ::RegisterWindowMessageA(kMeasureMessage);
+  m.hook = ::SetWindowsHookExA(WH_CALLWNDPROC, proc, m.library, ::GetWindowThreadProcessId(window, nullptr));
+  return m.result != nullptr && m.hook != nullptr;
+}
+
+void StopMeasuring(Measurer& m) {
+  if (m.hook != nullptr) ::UnhookWindowsHookEx(m.hook);
+  if (m.result != nullptr) ::UnmapViewOfFile(m.result);
+  if (m.mapping != nullptr) ::CloseHandle(m.mapping);
+  if (m.library != nullptr) ::FreeLibrary(m.library);
+}
+
+bool MeasureText(HWND control, Measurer& m, FitResult& result) {
+  std::memset(m.result, 0, sizeof(FitResult));
+  DWORD_PTR ignored = 0;
+  if (!::SendMessageTimeoutA(control, m.message, ::GetCurrentProcessId(), 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                             &ignored)) {
+    return false;
+  }
+  result = *m.result;
+  return result.measured != 0;
+}
+
+// A button's text needs room for its raised edge and focus rectangle on
+// every side.
+RECT TextArea(HWND control, RECT area) {
+  if (_stricmp(ClassOf(control).c_str(), "Button") == 0) {
+    ::InflateRect(&area, -2 * ::GetSystemMetrics(SM_CXEDGE), -2 * ::GetSystemMetrics(SM_CYEDGE));
+  }
+  return area;
+}
+
+int Fit(const char* title) {
+  HWND window = RequireTopLevel(title);
+  if (window == nullptr) return 1;
+  Measurer measurer;
+  if (!StartMeasuring(window, measurer)) {
+    std::printf("cannot hook the window's thread with wintool_hook.dll\n");
+    StopMeasuring(measurer);
+    return 1;
+  }
+  int failures = 0;
+  for (HWND control : Controls(window)) {
+    if (!IsTextControl(control) || TextOf(control).empty()) continue;
+    FitResult measured{};
+    if (!MeasureText(control, measurer, measured)) {
+      std::printf("control %d: not measured\n", ::GetDlgCtrlID(control));
+      ++failures;
+      continue;
+    }
+    RECT area = TextArea(control, measured.client);
+    long width = area.right - area.left;
+    long height = area.bottom - area.top;
+    bool fits = measured.extent.cx <= width && measured.extent.cy <= height;
+    // A one-line text shorter than two thirds of its static control looks
+    // lost in it.
+    bool oneLine = std::strchr(measured.text, '\n') == nullptr;
+    bool small = oneLine && _stricmp(ClassOf(control).c_str(), "Static") == 0 && measured.extent.cy * 3 < height * 2;
+    if (!fits || small) ++failures;
+    for (char& c : measured.text) c = c == '\n' ? '|' : c;
+    std::printf("control %d \"%s\": text %ldx%ld in %ldx%ld %s\n", ::GetDlgCtrlID(control), measured.text,
+                measured.extent.cx, measured.extent.cy, width, height, !fits ? "CUT" : small ? "SMALL" : "fits");
+  }
+  StopMeasuring(measurer);
+  return failures == 0 ? 0 : 1;
 }
 
 int Answer(const char* caption, const char* choice, const char* seconds) {
@@ -418,18 +557,42 @@ int ReadLine(const char* file) {
   return 0;
 }
 
+int WaitFile(const char* file, const char* seconds) {
+  if (PollFor(Seconds(seconds), [&] { return ::GetFileAttributesA(file) != INVALID_FILE_ATTRIBUTES; })) return 0;
+  std::printf("no %s after %s s\n", file, seconds);
+  return 1;
+}
+
+// Many lines at once, as a command that prints a lot gives them.
+int Lines(const char* countText) {
+  long count = std::atol(countText);
+  std::string block;
+  for (long line = 1; line <= count; ++line) {
+    block += "Output line " + std::to_string(line) + " of " + countText + "\r\n";
+    if (block.size() > 60000 || line == count) {
+      std::fwrite(block.data(), 1, block.size(), stdout);
+      block.clear();
+    }
+  }
+  return 0;
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: wintool wait|gone CLASS|- TITLE|- SECONDS\n"
                "       wintool list\n"
                "       wintool text|enabled|click|command TITLE ID\n"
-               "       wintool close CLASS|- TITLE|-\n"
+               "       wintool close CLASS|- TITLE|- [SECONDS]\n"
+               "       wintool command TITLE ID [SECONDS]\n"
+               "       wintool fit TITLE\n"
                "       wintool answer CAPTION yes|no|ok SECONDS\n"
                "       wintool type CLASS TEXT\n"
                "       wintool keys TITLE ID LETTERS\n"
                "       wintool nowindow EXE SECONDS\n"
                "       wintool sleep SECONDS\n"
-               "       wintool readline FILE\n");
+               "       wintool readline FILE\n"
+               "       wintool waitfile FILE SECONDS\n"
+               "       wintool lines COUNT\n");
   return 2;
 }
 
@@ -448,7 +611,10 @@ int main(int argc, char** argv) {
   if (command == "enabled" && n == 2) return Enabled(a[0], a[1]);
   if (command == "click" && n == 2) return Click(a[0], a[1], false);
   if (command == "command" && n == 2) return Click(a[0], a[1], true);
-  if (command == "close" && n == 2) return Close(a[0], a[1]);
+  if (command == "command" && n == 3) return CommandAndWait(a[0], a[1], a[2]);
+  if (command == "close" && n == 2) return Close(a[0], a[1], nullptr);
+  if (command == "close" && n == 3) return Close(a[0], a[1], a[2]);
+  if (command == "fit" && n == 1) return Fit(a[0]);
   if (command == "answer" && n == 3) return Answer(a[0], a[1], a[2]);
   if (command == "type" && n == 2) return Type(a[0], a[1]);
   if (command == "keys" && n == 3) return Keys(a[0], a[1], a[2]);
@@ -458,5 +624,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "readline" && n == 1) return ReadLine(a[0]);
+  if (command == "waitfile" && n == 2) return WaitFile(a[0], a[1]);
+  if (command == "lines" && n == 1) return Lines(a[0]);
   return Usage();
 }

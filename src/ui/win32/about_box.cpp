@@ -112,18 +112,11 @@ void MakeBackground(AboutBox& about) {
   about.background = CreateSolidBrush(about.backgroundColour);
 }
 
-HFONT MakeDialogFont() {
-  return CreateFontA(14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, VARIABLE_PITCH | FF_SWISS, "MS Sans Serif");
-}
-
 void OnInitDialog(HWND dialog, AboutBox& about) {
   SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&about));
   about.keys.Reset();
   if (HWND dismiss = GetDlgItem(dialog, IDC_DISMISS)) Subclass(dismiss, DismissButtonProc);
-  about.font = MakeDialogFont();
-  SendDlgItemMessageA(dialog, IDC_ABOUT_TEXT, WM_SETFONT, reinterpret_cast<WPARAM>(about.font), FALSE);
-  SendDlgItemMessageA(dialog, IDC_DISMISS, WM_SETFONT, reinterpret_cast<WPARAM>(about.font), FALSE);
+  about.font = FitControlFont(dialog, IDC_DISMISS, IDC_ABOUT_TEXT);
   MakeBackground(about);
   PaintFramesOf(dialog, IDC_ABOUT_FRAME_FIRST, IDC_ABOUT_FRAME_LAST);
 }

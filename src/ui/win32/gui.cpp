@@ -3,11 +3,14 @@
 // picture, runs the message loop, and applies what the interpreter hands
 // over. The interpreter never waits on this thread while a program runs:
 // control texts, enabled states and the output window's title are kept in a
-// hand-over record and applied by one posted refresh; messages for the
-// output window are posted as heap blocks.
+// hand-over record and applied by one posted refresh; output text is
+// gathered in another, which the output window takes and draws at most
+// every kOutputDrawMs. A run that prints a lot so never queues the status
+// texts, or its own end, behind its output.
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <string>
 #include <thread>
@@ -21,7 +24,6 @@ namespace tav::windows {
 namespace {
 
 constexpr SIZE_T kPrivateHeapSize = 65535;
-constexpr DWORD kPostRetryMs = 10;
 constexpr const char* kPreparing = "Preparing Operation";
 
 GuiState theState;
@@ -135,7 +137,6 @@ class WindowsGui : public Gui {
   void TearDown();
   // Posts the refresh unless one is pending.
   void RequestRefresh(Lock& lock);
-  bool PostWithRetry(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   // A message box of type; true when answered yes.
   bool Ask(std::string_view caption, std::string_view text, UINT type, int yes);
   void SetPhase(Phase phase);
@@ -150,7 +151,7 @@ class WindowsGui : public Gui {
   bool quiet_ = false;
   HWND owner_ = nullptr;
   HWND output_ = nullptr;
-  HANDLE heap_ = nullptr;
+  OutputHandover pendingOutput_;
   // The hand-over: the latest text and enabled state of each control and
   // the latest output title since the last refresh.
   std::map<int, std::string> texts_;
@@ -209,7 +210,6 @@ void WindowsGui::Run() {
   {
     Lock lock(mutex_);
     owner_ = theState.owner;
-    heap_ = theState.heap;
     phase_ = Phase::Running;
     changed_.notify_all();
   }
@@ -221,6 +221,7 @@ bool WindowsGui::MakeWindows() {
   GuiState& gui = theState;
   gui.instance = GetModuleHandleA(nullptr);
   gui.events = &events_;
+  gui.pendingOutput = &pendingOutput_;
   TakeFrameColours(gui);
   gui.owner = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, gui.instance, nullptr);
   // No window can be made here (no desktop, or a service): the console serves.
@@ -265,7 +266,6 @@ void WindowsGui::TearDown() {
     *window = nullptr;
   }
   UnloadCtl3d(gui);
-  // What was never delivered goes with the heap.
   if (gui.heap != nullptr) HeapDestroy(gui.heap);
   gui.heap = nullptr;
 }
@@ -307,34 +307,23 @@ void WindowsGui::SetOutputTitle(std::string_view title) {
   RequestRefresh(lock);
 }
 
-// A full message queue is waited out; a block the private heap cannot give
-// loses that one message, not the run.
+// The text joins what waits for the output window, which is told once
+// until it takes it. Without memory for the text that one message is lost,
+// not the run; a failed post is made again by the next text or the close.
 void WindowsGui::AppendOutput(std::string_view text) {
   HWND output;
-  HANDLE heap;
   {
     Lock lock(mutex_);
     if (phase_ != Phase::Running || output_ == nullptr) return;
     output = output_;
-    heap = heap_;
   }
-  auto* block = static_cast<char*>(HeapAlloc(heap, 0, text.size() + 1));
-  if (block == nullptr) return;
-  text.copy(block, text.size());
-  block[text.size()] = '\0';
-  if (!PostWithRetry(output, kAppendOutput, 0, reinterpret_cast<LPARAM>(block))) HeapFree(heap, 0, block);
-}
-
-bool WindowsGui::PostWithRetry(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  for (;;) {
-    if (PostMessageA(window, message, wParam, lParam)) return true;
-    if (GetLastError() != ERROR_NOT_ENOUGH_QUOTA) return false;
-    {
-      Lock lock(mutex_);
-      if (phase_ != Phase::Running) return false;
-    }
-    Sleep(kPostRetryMs);
+  std::lock_guard<std::mutex> pending(pendingOutput_.mutex);
+  try {
+    pendingOutput_.text.append(text);
+  } catch (const std::bad_alloc&) {
+    return;
   }
+  if (!pendingOutput_.posted) pendingOutput_.posted = PostMessageA(output, kAppendOutput, 0, 0) != 0;
 }
 
 // With nothing shown a box would wait for no one: the text goes to the
@@ -416,9 +405,11 @@ void WindowsGui::ShowWindows() {
   changed_.notify_all();
 }
 
+// The output window draws what it has not drawn yet before the windows go.
 void WindowsGui::CloseWindows() {
   GuiState& gui = theState;
   if (gui.status != nullptr) KillTimer(gui.status, kClockTimer);
+  if (gui.output != nullptr) SendMessageA(gui.output, kFlushOutput, 0, 0);
   PostQuitMessage(0);
 }
 

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <mutex>
 #include <string>
 
 #include "ui/win32/resources.h"
@@ -17,9 +18,11 @@
 
 namespace tav::windows {
 
-// Messages of the window thread. An output block is a NUL-terminated text
-// allocated from the private heap; the output window owns it once posted.
+// Messages of the window thread. kAppendOutput tells the output window that
+// text waits in the output hand-over; kFlushOutput (sent) makes it draw all
+// of it at once.
 constexpr UINT kAppendOutput = WM_USER + 3;
+constexpr UINT kFlushOutput = WM_USER + 4;
 constexpr UINT kRefreshStatus = WM_APP + 1;  // apply the handed-over texts
 constexpr UINT kShowWindows = WM_APP + 2;
 constexpr UINT kCloseWindows = WM_APP + 3;
@@ -28,10 +31,13 @@ constexpr UINT kCloseWindows = WM_APP + 3;
 constexpr UINT_PTR kClockTimer = 1;
 constexpr UINT_PTR kPictureTimer = 2;
 constexpr UINT_PTR kAbortGraceTimer = 3;
+constexpr UINT_PTR kOutputDrawTimer = 4;
 
 constexpr UINT kClockMs = 1000;
 constexpr UINT kIntroMs = 5000;
 constexpr UINT kHiddenPictureMs = 10000;
+// The output window draws new text at most this often, however fast it comes.
+constexpr UINT kOutputDrawMs = 50;
 
 constexpr const char* kPictureClass = "TAV32SimpleWin";
 constexpr const char* kOutputClass = "TAV32OutputWindow";
@@ -47,9 +53,18 @@ struct Ctl3d {
   BOOL(WINAPI* colorChange)() = nullptr;
 };
 
+// Output text the interpreter has handed over and the output window has not
+// yet taken. The interpreter only appends to it and never waits for the
+// window thread; at most one kAppendOutput is on its way at a time.
+struct OutputHandover {
+  std::mutex mutex;
+  std::string text;
+  bool posted = false;
+};
+
 struct GuiState {
   HINSTANCE instance = nullptr;
-  HANDLE heap = nullptr;  // the private heap: output blocks, palettes
+  HANDLE heap = nullptr;  // the private heap: palettes
   HWND owner = nullptr;   // hidden; owns the dialog and the pictures
   HWND status = nullptr;
   HWND output = nullptr;
@@ -59,6 +74,7 @@ struct GuiState {
   std::string programDirectory;  // ends in a backslash
   Ctl3d ctl3d;
   GuiEvents* events = nullptr;
+  OutputHandover* pendingOutput = nullptr;
   GuiOptions options;
 };
 
@@ -79,6 +95,13 @@ void ApplyStatusText(HWND dialog, int control, const std::string& text);
 // shown without being activated.
 LRESULT CALLBACK OutputWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 HWND CreateOutputWindow(GuiState& gui);
+
+// The control font of a dialog (control_font.cpp): of the dialog's own
+// face, as high as the lowest of the text controls allows at the dialog's
+// scale, and lowered until every text of the controls fits its control
+// (buttons keep room for their edges). Given to the controls; the caller
+// deletes it after the dialog.
+HFONT FitControlFont(HWND dialog, int first, int last);
 
 // Picture windows (picture_window.cpp): a pop-up of class kPictureClass
 // showing the "DIB" resource name, owned by the hidden owner window. Open

@@ -1,13 +1,16 @@
 // The output window: a console-like window showing every message text it is
 // sent, in a fixed-pitch font 80 columns wide, with red and blue lines for
 // the two markers. It keeps all of it for scrolling back and follows the end
-// while the view is at the bottom; text that arrives then is drawn at once,
-// without repainting the rest. Characters typed into it go to the
+// while the view is at the bottom; new text is drawn at most every
+// kOutputDrawMs, all that came meanwhile together, without repainting the
+// rest. Characters typed into it go to the
 // interpreter, which decides whether they end a key wait or go to a running
 // command; nothing is echoed.
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <string>
 
 #include "ui/win32/gui_state.h"
 #include "ui/output_view.h"
@@ -16,7 +19,7 @@ namespace tav::windows {
 
 namespace {
 
-constexpr int kFontHeight = 14;
+constexpr int kFontHeight = 14;  // pixels at 96 dots per inch, scaled with the system's
 constexpr UINT kCaretBlinkMs = 250;
 constexpr int kCaretWidth = 2;
 constexpr int kMargin = 5;  // pixels kept free right of and below the window
@@ -28,6 +31,8 @@ struct OutputWindow {
   HFONT font = nullptr;
   UINT savedBlinkTime = 0;
   bool hasCaret = false;
+  ULONGLONG lastDrawn = 0;  // when new text was last drawn
+  bool drawTimer = false;   // kOutputDrawTimer runs
 };
 
 OutputWindow* StateOf(HWND window) {
@@ -121,7 +126,10 @@ LRESULT OnNcCreate(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT OnCreate(HWND window, OutputWindow& state) {
-  state.font = CreateFontA(kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+  HDC dc = GetDC(window);
+  int height = MulDiv(kFontHeight, GetDeviceCaps(dc, LOGPIXELSY), 96);
+  ReleaseDC(window, dc);
+  state.font = CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH, "Courier New");
   if (state.font == nullptr) return -1;
   MeasureFont(window, state);
@@ -214,16 +222,52 @@ void DrawNewText(HWND window, OutputWindow& state, AppendResult& result) {
   ShowCaretOf(window, state);
 }
 
-// The block is the window's from the moment it was posted: it is freed here
-// whatever becomes of its text.
-void OnAppendOutput(HWND window, OutputWindow& state, LPARAM lParam) {
-  auto* block = reinterpret_cast<char*>(lParam);
-  if (block == nullptr) return;
-  AppendResult result = state.view.Append(std::string_view(block, std::strlen(block)));
-  HeapFree(State().heap, 0, block);
+// Takes all text waiting in the hand-over, stores it and draws what of it
+// the view shows.
+void DrawWaitingText(HWND window, OutputWindow& state) {
+  std::string text;
+  if (OutputHandover* pending = State().pendingOutput) {
+    std::lock_guard<std::mutex> lock(pending->mutex);
+    text.swap(pending->text);
+    pending->posted = false;
+  }
+  state.lastDrawn = GetTickCount64();
+  if (text.empty()) return;
+  AppendResult result = state.view.Append(text);
   if (!result.stored) return;
   if (!result.drawn.empty()) DrawNewText(window, state, result);
   UpdateScrollBars(window, state.view);
+}
+
+// Text has come: drawn now when the last drawing is kOutputDrawMs ago, else
+// when the draw timer fires. Until then the hand-over gathers what follows
+// without telling the window again.
+void OnAppendOutput(HWND window, OutputWindow& state) {
+  ULONGLONG since = GetTickCount64() - state.lastDrawn;
+  if (since >= kOutputDrawMs) {
+    DrawWaitingText(window, state);
+    return;
+  }
+  if (state.drawTimer) return;
+  state.drawTimer = SetTimer(window, kOutputDrawTimer, kOutputDrawMs - static_cast<UINT>(since), nullptr) != 0;
+  if (!state.drawTimer) DrawWaitingText(window, state);
+}
+
+void StopDrawTimer(HWND window, OutputWindow& state) {
+  if (state.drawTimer) KillTimer(window, kOutputDrawTimer);
+  state.drawTimer = false;
+}
+
+void OnDrawTimer(HWND window, OutputWindow& state) {
+  StopDrawTimer(window, state);
+  DrawWaitingText(window, state);
+}
+
+// Before the windows close: everything waiting is drawn and shown.
+void FlushOutput(HWND window, OutputWindow& state) {
+  StopDrawTimer(window, state);
+  DrawWaitingText(window, state);
+  UpdateWindow(window);
 }
 
 // The 16-bit position in the message's high word would wrap on long
@@ -328,7 +372,11 @@ LRESULT HandleMessage(HWND window, OutputWindow& state, UINT message, WPARAM wPa
     case WM_CHAR: OnChar(wParam); return 0;
     case WM_VSCROLL: OnVerticalScroll(window, state, wParam); return 0;
     case WM_HSCROLL: OnHorizontalScroll(window, state, wParam); return 0;
-    case kAppendOutput: OnAppendOutput(window, state, lParam); return 0;
+    case kAppendOutput: OnAppendOutput(window, state); return 0;
+    case kFlushOutput: FlushOutput(window, state); return 0;
+    case WM_TIMER:
+      if (wParam == kOutputDrawTimer) OnDrawTimer(window, state);
+      return 0;
     // The window stays for the whole run: a close request is ignored.
     case WM_CLOSE: return 0;
     case WM_SYSCOLORCHANGE: ForwardColourChange(State()); return 0;
@@ -345,12 +393,8 @@ LRESULT CALLBACK OutputWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     OnNcDestroy(window, state);
     return DefWindowProcA(window, message, wParam, lParam);
   }
-  // Before WM_NCCREATE (WM_GETMINMAXINFO comes first) there is no state; a
-  // block that arrives then is still the window's to free.
-  if (state == nullptr) {
-    if (message == kAppendOutput && lParam != 0) HeapFree(State().heap, 0, reinterpret_cast<void*>(lParam));
-    return DefWindowProcA(window, message, wParam, lParam);
-  }
+  // Before WM_NCCREATE (WM_GETMINMAXINFO comes first) there is no state.
+  if (state == nullptr) return DefWindowProcA(window, message, wParam, lParam);
   return HandleMessage(window, *state, message, wParam, lParam);
 }
 

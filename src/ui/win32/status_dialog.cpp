@@ -56,23 +56,15 @@ void ShowElapsedTime(HWND dialog, StatusDialog& d) {
 void StartClock(StatusDialog& d) { d.clockRunning = true; }
 void StopClock(StatusDialog& d) { d.clockRunning = false; }
 
-void GiveControlsFont(HWND dialog, HFONT font) {
-  for (int control = IDC_STATUS_LINE; control <= IDC_HELP_BUTTON; ++control) {
-    HWND item = GetDlgItem(dialog, control);
-    if (item != nullptr) SendMessageA(item, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  }
-}
-
 BOOL InitDialog(HWND dialog) {
   StatusDialog& d = dialogState;
   d = StatusDialog();
-  d.font = CreateFontA(14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, VARIABLE_PITCH | FF_SWISS, "MS Sans Serif");
-  GiveControlsFont(dialog, d.font);
+  // The clock's text takes part in fitting the font.
+  SetDlgItemTextA(dialog, IDC_ELAPSED_TIME, "00:00:00");
+  d.font = FitControlFont(dialog, IDC_STATUS_LINE, IDC_HELP_BUTTON);
   PaintFramesOf(dialog, IDC_STATUS_FRAME_FIRST, IDC_STATUS_FRAME_LAST);
   SetClassLongPtrA(dialog, GCLP_HICON,
                    reinterpret_cast<LONG_PTR>(LoadIconA(State().instance, MAKEINTRESOURCEA(IDI_TAV32))));
-  SetDlgItemTextA(dialog, IDC_ELAPSED_TIME, "00:00:00");
   StartClock(d);
   SetFocus(GetDlgItem(dialog, IDC_ABORT));
   // The focus was set here.

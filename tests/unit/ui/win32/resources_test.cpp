@@ -283,8 +283,9 @@ TEST_F(Win32Resources, StatusDialogIsAHiddenModelessDialogWithItsControls) {
   Dialog dialog = ParseDialog(*bytes);
   EXPECT_EQ(dialog.caption, "TAV32");
   EXPECT_EQ(Describe(dialog.rect), "0,0 220x205");
-  EXPECT_EQ(dialog.pointSize, 6);
-  EXPECT_EQ(dialog.font, "MS Sans Serif");
+  // The system's own dialog face, whatever font it stands for there.
+  EXPECT_EQ(dialog.pointSize, 8);
+  EXPECT_EQ(dialog.font, "MS Shell Dlg");
   for (DWORD bit : {DWORD(WS_POPUP), DWORD(WS_CAPTION), DWORD(WS_SYSMENU), DWORD(WS_MINIMIZEBOX), DWORD(DS_MODALFRAME)})
     EXPECT_TRUE(dialog.style & bit) << std::hex << bit;
   EXPECT_FALSE(dialog.style & WS_VISIBLE) << "the program shows the dialog itself";
@@ -317,14 +318,24 @@ TEST_F(Win32Resources, StatusDialogIsAHiddenModelessDialogWithItsControls) {
     EXPECT_EQ((c.style & WS_DISABLED) != 0, c.id == IDC_ABORT) << "control " << c.id;
 }
 
+// The program draws for the system's scaling itself, so the system must not
+// stretch its windows.
+TEST_F(Win32Resources, ManifestDeclaresAwarenessOfTheScaling) {
+  std::optional<std::string> manifest = Resource(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24) /* RT_MANIFEST */);
+  ASSERT_TRUE(manifest);
+  EXPECT_NE(manifest->find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>"),
+            std::string::npos);
+}
+
 TEST_F(Win32Resources, AboutBoxShowsNameVersionDateAndIconInsideItsFrames) {
   std::optional<std::string> bytes = Resource(MAKEINTRESOURCEA(IDD_ABOUT), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
   ASSERT_TRUE(bytes);
   Dialog dialog = ParseDialog(*bytes);
   EXPECT_EQ(dialog.caption, "About TAV32");
   EXPECT_EQ(Describe(dialog.rect), "0,0 195x151");
-  EXPECT_EQ(dialog.pointSize, 6);
-  EXPECT_EQ(dialog.font, "MS Sans Serif");
+  // The system's own dialog face, whatever font it stands for there.
+  EXPECT_EQ(dialog.pointSize, 8);
+  EXPECT_EQ(dialog.font, "MS Shell Dlg");
   for (DWORD bit : {DWORD(WS_POPUP), DWORD(WS_CAPTION), DWORD(WS_SYSMENU), DWORD(DS_MODALFRAME)})
     EXPECT_TRUE(dialog.style & bit) << std::hex << bit;
   EXPECT_FALSE(dialog.style & WS_MINIMIZEBOX);
