@@ -96,7 +96,27 @@ void BM_CheckBinary(benchmark::State& state) {
   SetLinesCounter(state, lines);
 }
 
+// One line with many references to variables that are not set: each is
+// noted, and the time must grow with their number, not its square.
+void BM_CheckUnsetReferences(benchmark::State& state) {
+  const int pairs = static_cast<int>(state.range(0));
+  std::string program = "Echo";
+  for (int i = 0; i < pairs; ++i) program += " %TAV32_BENCH_NOT_SET%";
+  program += "\n";
+  for (auto _ : state) {
+    tav::InterpreterState st;
+    tav::ConsoleUi ui(st);
+    st.ui = &ui;
+    st.programText = program;
+    tav::CheckReport report;
+    st.check = &report;
+    tav::CheckProgram(st, report);
+    benchmark::DoNotOptimize(report.WarningCount());
+  }
+}
+
 BENCHMARK(BM_CheckProgram)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CheckUnsetReferences)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CheckBinary)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

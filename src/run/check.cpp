@@ -14,7 +14,7 @@ namespace tav {
 namespace {
 
 std::string Counted(size_t count, const char* what) {
-  return Format("%zu %s%s", count, what, count == 1 ? "" : "s");
+  return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
 }
 
 // "update.tav: no problems found", or what was found.

@@ -160,5 +160,29 @@ TEST(CommandLine, InterruptAbortsWithExitCodeSeventeen) {
   EXPECT_NE(test::ReadFile(dir.file("run.log")).find("reached"), std::string::npos);
 }
 
+// A check run at a terminal ends with a line that says how it ended; the
+// same check into a file gives the problem lines alone.
+TEST(CommandLine, CheckAtATerminalSaysHowItEnded) {
+  test::TempDir dir;
+  struct Case {
+    const char* program;
+    const char* last;
+  } cases[] = {
+      {"Echo fine\n", "p.tav: no problems found"},
+      {"Goto nowhere\n", "p.tav: 1 warning, no errors"},
+      {"Goto nowhere\nElse\nEnd If\n", "p.tav: 2 errors, 1 warning"},
+  };
+  for (const Case& c : cases) {
+    test::WriteFile(dir.file("p.tav"), c.program);
+    std::string command = "cd '" + dir.path() + "' && script -qec \"'" + TAV32_BINARY +
+                          "' p.tav -CHECK\" /dev/null >tty.txt 2>&1 </dev/null";
+    ASSERT_NE(std::system(command.c_str()), -1);
+    std::string screen = test::ReadFile(dir.file("tty.txt"));
+    EXPECT_NE(screen.find(std::string(c.last) + "\r\n"), std::string::npos) << screen;
+    Result piped = RunBinary(dir, "", "p.tav -CHECK");
+    EXPECT_EQ(piped.out.find("p.tav: "), std::string::npos) << piped.out;
+  }
+}
+
 }  // namespace
 }  // namespace tav
