@@ -11,6 +11,7 @@
 
 #include <string>
 
+#include "core/version.h"
 #include "ui/win32/resources.h"
 
 #undef MessageBox
@@ -35,7 +36,7 @@ constexpr UINT kHiddenPictureMs = 10000;
 
 constexpr const char* kPictureClass = "TAV32SimpleWin";
 constexpr const char* kOutputClass = "TAV32OutputWindow";
-constexpr const char* kOutputTitle = "TAV32 Output Window";
+constexpr const char* kOutputTitle = TAV32_OUTPUT_TITLE;
 
 // The optional 3-D controls library and its four entries; all null when it
 // is missing.
