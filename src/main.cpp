@@ -15,7 +15,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: tav32 PROGRAM-FILE [-DEBUG] [-TRACE] [-OUTPUT] [-NOABORT] [-QUIET] [-LOG FILE] [-CHECK]\n"
+    "Usage: tav32 PROGRAM-FILE [-DEBUG] [-TRACE] [-OUTPUT] [-NOABORT] [-QUIET] [-LOG FILE] [-CHECK [STRICT]]\n"
     "       tav32 --help | --version\n"
     "Runs the statements of PROGRAM-FILE one line after the other.\n"
     "  -DEBUG    record every statement in DEBUGLOG.TAV in the Windows directory\n"
@@ -24,7 +24,8 @@ constexpr const char* kUsage =
     "  -NOABORT  the run cannot be interrupted\n"
     "  -QUIET    show nothing\n"
     "  -LOG FILE append every message to FILE (emptied first)\n"
-    "  -CHECK    check the program file without running anything\n"
+    "  -CHECK    check the program file without running anything;\n"
+    "            -CHECK STRICT counts warnings as errors\n"
     "Without arguments the default command line of section [TAV32] in WIN.INI is used.\n"
     "The exit code is the code of the last error of the run (0 for none).\n"
     "Environment: COMSPEC is the shell of Shell, PATH where commands are found;\n"

@@ -7,9 +7,11 @@ set -euo pipefail
 binary=$1
 source=$2
 
-# Option words: those the start-up compares with, and the two that main.cpp
+# Option words: those the start-up compares with (a word that follows
+# another, like CHECK STRICT, without a dash), and the two that main.cpp
 # answers alone.
-options=$(grep -ohE 'StartsWithNoCase\(word, "[A-Z]+' "$source/src/run/startup.cpp" | sed 's/.*"/-/' | sort -u)
+options=$(grep -ohE 'StartsWithNoCase\((word|rest), "[A-Z]+' "$source/src/run/startup.cpp" |
+  sed 's/^.*word, "/-/; s/^.*rest, "//' | sort -u)
 options+=$'\n'$(grep -ohE 'strcmp\(argv\[1\], "--[a-z]+"' "$source/src/main.cpp" | sed 's/.*"\(--[a-z]*\)"/\1/')
 # Variables read by name, and those a locale made from the environment reads.
 variables=$(grep -rhoE '(getenv|Env|GetEnvironment)\("[A-Z_][A-Z0-9_]*"' "$source/src" | sed 's/.*("//; s/"$//' | sort -u)
