@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "run/startup.h"
+#include "core/version.h"
 #include "core/state.h"
 #include "platform/console.h"
 #include "ui/gui.h"
@@ -14,7 +15,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: tav32 PROGRAM-FILE [-DEBUG] [-TRACE] [-OUTPUT] [-NOABORT] [-QUIET] [-LOG FILE] [-CHECK]\n"
+    "Usage: tav32 PROGRAM-FILE [-DEBUG] [-TRACE] [-OUTPUT] [-NOABORT] [-QUIET] [-LOG FILE] [-CHECK [STRICT]]\n"
+    "       tav32 --help | --version\n"
     "Runs the statements of PROGRAM-FILE one line after the other.\n"
     "  -DEBUG    record every statement in DEBUGLOG.TAV in the Windows directory\n"
     "  -TRACE    wait for a key before every statement\n"
@@ -22,12 +24,18 @@ constexpr const char* kUsage =
     "  -NOABORT  the run cannot be interrupted\n"
     "  -QUIET    show nothing\n"
     "  -LOG FILE append every message to FILE (emptied first)\n"
-    "  -CHECK    check the program file without running anything\n"
+    "  -CHECK    check the program file without running anything;\n"
+    "            -CHECK STRICT counts warnings as errors\n"
     "Without arguments the default command line of section [TAV32] in WIN.INI is used.\n"
-    "The exit code is the code of the last error of the run (0 for none).\n";
+    "The exit code is the code of the last error of the run (0 for none).\n"
+    "Environment: COMSPEC is the shell of Shell, PATH where commands are found;\n"
+    "NO_COLOR turns colours off. On POSIX also: WINDIR, else XDG_STATE_HOME or HOME,\n"
+    "gives the Windows directory; TAV32_REGISTRY the registry store; LC_ALL,\n"
+    "LC_CTYPE, LANG the locale, whose charset is the code page.\n"
+    "More in the manual page: man tav32.\n";
 
 // The About box's text.
-constexpr const char* kAbout = "TAV32 1.21\n26-APR-98\n";
+constexpr const char* kAbout = TAV32_PRODUCT "\n" TAV32_BUILD_DATE "\n";
 
 }  // namespace
 

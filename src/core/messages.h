@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/state.h"
+#include "core/version.h"
 
 namespace tav {
 
@@ -39,7 +40,8 @@ constexpr char kErrorMarker = '\xFF';
 constexpr char kInfoMarker = '\xFE';
 inline bool IsMarker(char c) { return c == kErrorMarker || c == kInfoMarker; }
 
-constexpr const char* kProductVersion = "TAV32 1.21";
+constexpr const char* kProductVersion = TAV32_PRODUCT;
+constexpr const char* kOutputTitle = TAV32_OUTPUT_TITLE;
 
 // Sends a message (lines ended by LF) to the LOG file and the output window.
 void PrintMessage(InterpreterState& st, std::string_view text);

@@ -16,7 +16,6 @@ namespace {
 constexpr size_t kReadPiece = 512;
 constexpr int kSuccessLimit = 32;
 constexpr int kStillActive = 259;
-constexpr const char* kOutputTitle = "TAV32 Output Window";
 
 // Passes keys typed into the output window to the child until stopped.
 class KeyForwarder {

@@ -13,8 +13,6 @@ namespace tav {
 
 namespace {
 
-constexpr const char* kOutputTitle = "TAV32 Output Window";
-
 size_t LineEndAt(const InterpreterState& st, size_t from) {
   size_t end = st.programText.find('\n', from);
   return end == std::string::npos ? st.programText.size() : end;

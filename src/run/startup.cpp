@@ -18,7 +18,7 @@ namespace tav {
 namespace {
 
 constexpr size_t kDefaultCommandLineLimit = 511;
-constexpr const char* kErrorCaption = "TAV32 1.21 Error";
+constexpr const char* kErrorCaption = TAV32_PRODUCT " Error";
 
 bool CreateDebugLog(InterpreterState& st) {
   std::string directory = platform::WindowsDirectory();
@@ -227,7 +227,7 @@ int StartAndRun(InterpreterState& st, const std::vector<std::string>& args) {
   }
   if (AsksForCheck(commandLine.optionWords)) return CheckProgramFile(st, commandLine);
   if (!LoadProgramFile(st, commandLine)) {
-    st.ui->MessageBox("TAV32 1.21 error", "Program file could not be loaded.");
+    st.ui->MessageBox(TAV32_PRODUCT " error", "Program file could not be loaded.");
     return 1;
   }
   st.ui->SetControlText(kProgramFile, st.programTitle);

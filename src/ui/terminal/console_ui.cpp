@@ -16,8 +16,7 @@ constexpr int kTickMs = 1000;
 constexpr int kRedrawMs = 50;
 constexpr size_t kSavedStatusLimit = 100;
 constexpr int kCtrlC = 3;
-constexpr const char* kOutputTitle = "TAV32 Output Window";
-constexpr const char* kQuestion = "TAV32 1.21 User Interruption: Are you sure you want to abort? (y/n)";
+constexpr const char* kQuestion = TAV32_PRODUCT " User Interruption: Are you sure you want to abort? (y/n)";
 
 bool ColourTerminal() {
   return platform::StdoutIsTerminal() && !platform::GetEnvironment("NO_COLOR").has_value();

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 
+#include "core/version.h"
 #include "ui/win32/resources.h"
 
 #undef MessageBox
@@ -41,7 +42,7 @@ constexpr UINT kOutputDrawMs = 50;
 
 constexpr const char* kPictureClass = "TAV32SimpleWin";
 constexpr const char* kOutputClass = "TAV32OutputWindow";
-constexpr const char* kOutputTitle = "TAV32 Output Window";
+constexpr const char* kOutputTitle = TAV32_OUTPUT_TITLE;
 
 // The optional 3-D controls library and its four entries; all null when it
 // is missing.

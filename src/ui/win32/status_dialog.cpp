@@ -18,7 +18,7 @@ namespace {
 constexpr UINT kAbortGraceMs = 10000;
 constexpr UINT kUserAbortCode = 17;
 constexpr int kSavedStatusLimit = 100;
-constexpr const char* kQuestionCaption = "TAV32 1.21 User Interruption";
+constexpr const char* kQuestionCaption = TAV32_PRODUCT " User Interruption";
 constexpr const char* kQuestion = "Are you sure you want to abort?";
 
 // The one status dialog's own state.
