@@ -146,6 +146,29 @@ void AddLineToLargeSection(benchmark::State& state) {
 }
 BENCHMARK(AddLineToLargeSection)->Iterations(100)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// IniAddLine into files of 1, 5 and 20 MB (sections of 49 lines of about 100
+// bytes): the statement rewrites the whole file, as other programs read INI
+// files directly and no journal beside them would be seen.
+void AddLineToFileOfSize(benchmark::State& state) {
+  std::filesystem::path dir = BenchDirectory();
+  std::string big = (dir / "sized.ini").string();
+  std::string bytes;
+  std::string section = LargeFile('v');  // 5 MB
+  while (bytes.size() < static_cast<size_t>(state.range(0)) << 20) bytes += section;
+  bytes.resize(static_cast<size_t>(state.range(0)) << 20);
+  bytes.resize(bytes.rfind('\n') + 1);
+  Write(big, bytes);
+  tav::InterpreterState st;
+  int n = 0;
+  for (auto _ : state) {
+    Statement(state, st, tav::ini::IniAddLine, Args({big, SectionName(n % kSections), "added" + std::to_string(n) + "=1"}));
+    ++n;
+  }
+  ReportRate(state);
+  std::filesystem::remove_all(dir);
+}
+BENCHMARK(AddLineToFileOfSize)->ArgName("MB")->Arg(1)->Arg(5)->Arg(20)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 }  // namespace
 
 BENCHMARK_MAIN();

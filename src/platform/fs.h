@@ -85,6 +85,17 @@ FileIdentity IdentityOf(const std::string& path);
 // handle. A missing file is no failure: its identity says so and bytes are
 // empty. False with error set when the file is there but cannot be read.
 bool ReadFileAndIdentity(const std::string& path, std::string& bytes, FileIdentity& identity, int& error);
+// Reads a file from offset to its end, and the identity of what was read,
+// from one open handle: what a reader of a file that only grows needs. A
+// missing file is no failure, as for ReadFileAndIdentity.
+bool ReadFileFrom(const std::string& path, uint64_t offset, std::string& bytes, FileIdentity& identity, int& error);
+// Appends data to the file at path and returns once it is on disk. With
+// create, the file must not exist yet: it is made, without following a
+// symbolic link, with the permission bits (and owner where permitted) of
+// likeFile when that exists, and its directory entry is flushed too, so that
+// the file itself survives a power cut. False with error set on any failure.
+bool AppendDurably(const std::string& path, std::string_view data, bool create, const std::string& likeFile,
+                   int& error);
 // Deletes a file; false when it could not be deleted (also when missing).
 bool RemoveFile(const std::string& path);
 bool FileExists(const std::string& path);

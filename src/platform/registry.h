@@ -80,6 +80,12 @@ int RegEnumKey(RegKey key, uint32_t index, std::string& name);
 // Deletes the key subkey below parent; it must have no subkeys.
 int RegDeleteKey(RegKey parent, const std::string& subkey);
 
+// Writes every change this process has made into the store's files and
+// waits for the disk, so that a run leaves nothing pending (on POSIX the
+// journals are taken into the store files; on Windows the system registry
+// keeps its own). Changes are durable before this: it only tidies.
+int RegFlush();
+
 // The description of the last failure that a user has to be told about
 // because the store itself is at fault (a damaged store file, naming the
 // file and line; a store file that could not be read or written; text that

@@ -69,9 +69,9 @@ void ReportStoreDiagnostic(InterpreterState& st) {
 }
 
 bool Succeeded(InterpreterState& st, int status) {
-  if (status == platform::kRegOk) return true;
+  // A success may bring news too: a torn journal record that was passed over.
   ReportStoreDiagnostic(st);
-  return false;
+  return status == platform::kRegOk;
 }
 
 void CloseCurrentKey(InterpreterState& st) {

@@ -6,7 +6,9 @@
 #include "core/text.h"
 #include "external/external.h"
 #include "parse/arguments.h"
+#include "platform/registry.h"
 #include "platform/system.h"
+#include "registry/registry.h"
 #include "core/user_interface.h"
 
 namespace tav {
@@ -31,11 +33,15 @@ void StartRun(InterpreterState& st) {
 }
 
 void EndRun(InterpreterState& st) {
-  if (st.options.debug) st.debugLog.Close();
   if (st.currentKey != nullptr) {
     platform::RegClose(st.currentKey);
     st.currentKey = nullptr;
   }
+  // The registry's journals go into its files; what they hold is on disk
+  // already, so a failure here is told but fails no statement.
+  platform::RegFlush();
+  registry::ReportStoreDiagnostic(st);
+  if (st.options.debug) st.debugLog.Close();
 }
 
 // The debug entry of a statement or external command, and its blue echo.

@@ -5,9 +5,11 @@
 //
 //   tav32_crash TAV32-BINARY WORK-DIRECTORY KILLS [SEED]
 //
-// The kills are shared between three workloads: IniChangeLine on a 20 MB
-// INI file, RegSetValue into a store of 20,000 values, and a SynchronizeDir
-// that overwrites, adds and deletes. Exit code 0 when nothing was damaged and
+// The kills are shared between four workloads: IniChangeLine on a 20 MB
+// INI file, runs of 3 and of 20 RegSetValue into stores of 30,000 and
+// 100,000 values (the kills land in journal appends, in the replay of a
+// journal a killed run left, and in the checkpoints that end each run), and a
+// SynchronizeDir that overwrites, adds and deletes. Exit code 0 when nothing was damaged and
 // nothing was left over.
 #include <signal.h>
 #include <sys/wait.h>
@@ -74,7 +76,17 @@ struct Tally {
   long damaged = 0;
   size_t mostLeftovers = 0;
   size_t leftoversAfter = 0;
+  long journalsLeft = 0;  // kills that left a journal for the next run
 };
+
+// Registry journals in a directory tree: pending changes of a killed run.
+size_t CountJournals(const fs::path& root) {
+  size_t count = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.path().extension() == ".journal") ++count;
+  }
+  return count;
+}
 
 // Starts the interpreter on program files in one directory and kills it.
 class Driver {
@@ -193,6 +205,7 @@ bool CounterStep(Driver& driver, const Workload& work, long& value, bool kill, s
   }
   value = found;
   tally.mostLeftovers = std::max(tally.mostLeftovers, CountLeftovers(driver.Directory()));
+  if (killed && CountJournals(driver.Directory()) != 0) ++tally.journalsLeft;
   return killed;
 }
 
@@ -218,7 +231,8 @@ void RunCounterWorkload(Driver& driver, const Workload& work, long kills, Tally&
     }
   }
   CounterStep(driver, work, value, false, length, tally);
-  tally.leftoversAfter += CountLeftovers(driver.Directory());
+  // A run that ends takes its journal into the store file.
+  tally.leftoversAfter += CountLeftovers(driver.Directory()) + CountJournals(driver.Directory());
 }
 
 // ---- IniChangeLine on a file of tens of MB.
@@ -259,15 +273,13 @@ void RunIni(const std::string& binary, const fs::path& work, long kills, unsigne
 
 // ---- RegSetValue into a large store.
 
-constexpr int kStoreValues = 30000;
-
-std::string StoreText(long counter) {
+std::string StoreText(long counter, int values) {
   std::string text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Counter]\r\n";
   char line[96];
   std::snprintf(line, sizeof line, "\"value\"=dword:%08lx\r\n\r\n[HKEY_LOCAL_MACHINE\\Bulk]\r\n", counter);
   text += line;
-  for (int i = 0; i < kStoreValues; ++i) {
-    std::snprintf(line, sizeof line, "\"v%05d\"=\"bulk value number %05d\"\r\n", i, i);
+  for (int i = 0; i < values; ++i) {
+    std::snprintf(line, sizeof line, "\"v%06d\"=\"bulk value number %06d\"\r\n", i, i);
     text += line;
   }
   return text;
@@ -275,13 +287,13 @@ std::string StoreText(long counter) {
 
 std::vector<uint8_t> BulkData(int i) {
   char text[40];
-  int n = std::snprintf(text, sizeof text, "bulk value number %05d", i);
+  int n = std::snprintf(text, sizeof text, "bulk value number %06d", i);
   return std::vector<uint8_t>(text, text + n + 1);
 }
 
 // The counter, read through the store itself, when every bulk value checked
 // is there; -1 when the store is damaged or a value is missing.
-long StoreValue(const fs::path& store) {
+long StoreValue(const fs::path& store, int values) {
   using namespace tav::platform;
   ::setenv("TAV32_REGISTRY", store.c_str(), 1);
   RegKey counter = nullptr;
@@ -293,9 +305,9 @@ long StoreValue(const fs::path& store) {
       RegQueryValue(counter, "value", type, data) == kRegOk && type == kRegDword && data.size() == 4 &&
       RegOpen(RegLocalRoot(RegRoot::LocalMachine), "Bulk", bulk) == kRegOk) {
     result = data[0] | data[1] << 8 | data[2] << 16 | static_cast<long>(data[3]) << 24;
-    for (int i = 0; i < kStoreValues && result >= 0; i += (i + 1 == kStoreValues - 1 ? 1 : 97)) {
+    for (int i = 0; i < values && result >= 0; i += (i + 1 == values - 1 ? 1 : 97)) {
       std::string name = std::to_string(i);
-      name.insert(0, 5 - name.size(), '0');
+      name.insert(0, 6 - name.size(), '0');
       name.insert(0, 1, 'v');
       if (RegQueryValue(bulk, name, type, data) !=
               kRegOk ||
@@ -310,20 +322,32 @@ long StoreValue(const fs::path& store) {
   return result;
 }
 
-void RunRegistry(const std::string& binary, const fs::path& work, long kills, unsigned seed, Tally& tally) {
-  Driver driver(binary, work / "registry", seed);
+void RunRegistryOf(const std::string& binary, const fs::path& work, long kills, unsigned seed, Tally& tally,
+                   int values, int steps) {
+  Driver driver(binary, work / ("registry" + std::to_string(values)), seed);
   const fs::path store = driver.Directory() / "registry";
   fs::create_directories(store);
-  WriteAll(store / "HKEY_LOCAL_MACHINE.reg", StoreText(0));
+  WriteAll(store / "HKEY_LOCAL_MACHINE.reg", StoreText(0, values));
   Workload workload{
-      "the registry store", 3,
+      "the registry store", steps,
       [](long v) {
         return "RegOpenKey LOCAL \\\\HKEY_LOCAL_MACHINE\\Counter\nRegSetValue value : REG_DWORD : " +
                std::to_string(v) + "\n";
       },
-      [&] { return StoreValue(store); },
-      [&](long v) { WriteAll(store / "HKEY_LOCAL_MACHINE.reg", StoreText(v)); }};
+      [&] { return StoreValue(store, values); },
+      [&](long v) {
+        fs::remove(store / "HKEY_LOCAL_MACHINE.journal");
+        WriteAll(store / "HKEY_LOCAL_MACHINE.reg", StoreText(v, values));
+      }};
   RunCounterWorkload(driver, workload, kills, tally);
+}
+
+void RunRegistry(const std::string& binary, const fs::path& work, long kills, unsigned seed, Tally& tally) {
+  RunRegistryOf(binary, work, kills, seed, tally, 30000, 3);
+}
+
+void RunJournal(const std::string& binary, const fs::path& work, long kills, unsigned seed, Tally& tally) {
+  RunRegistryOf(binary, work, kills, seed, tally, 100000, 20);
 }
 
 // ---- SynchronizeDir that overwrites, adds and deletes.
@@ -432,23 +456,25 @@ int main(int argc, char** argv) {
   long kills = std::strtol(argv[3], nullptr, 10);
   unsigned seed = argc > 4 ? static_cast<unsigned>(std::strtoul(argv[4], nullptr, 10)) : std::random_device()();
   std::printf("seed %u, %ld kills in %s\n", seed, kills, work.c_str());
-  long each = kills / 3;
+  long each = kills / 4;
   struct Part {
     const char* name;
     void (*run)(const std::string&, const fs::path&, long, unsigned, Tally&);
     long kills;
   } parts[] = {{"IniChangeLine, 20 MB file", RunIni, each},
                {"RegSetValue, 30,000-value store", RunRegistry, each},
-               {"SynchronizeDir, overwrite and delete", RunSync, kills - 2 * each}};
+               {"20 RegSetValue, 100,000-value store", RunJournal, each},
+               {"SynchronizeDir, overwrite and delete", RunSync, kills - 3 * each}};
   Tally total;
   for (const Part& part : parts) {
     Tally tally;
     Clock::time_point start = Clock::now();
     part.run(binary, work, part.kills, seed++, tally);
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    std::printf("%-38s kills %5ld  finished runs %4ld  damaged %ld  most leftovers after a kill %zu  leftovers after %zu  (%.0f s)\n",
+    std::printf("%-38s kills %5ld  finished runs %4ld  damaged %ld  most leftovers after a kill %zu  leftovers after %zu  "
+                "journals left by kills %ld  (%.0f s)\n",
                 part.name, tally.kills, tally.completed, tally.damaged, tally.mostLeftovers, tally.leftoversAfter,
-                seconds);
+                tally.journalsLeft, seconds);
     std::fflush(stdout);
     total.kills += tally.kills;
     total.damaged += tally.damaged;

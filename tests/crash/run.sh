@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Crash injection: kills the interpreter (SIGKILL) at random moments while it
-# changes a 20 MB INI file, writes into a 30,000-value registry store and
+# changes a 20 MB INI file, writes into registry stores of 30,000 and 100,000
+# values (in journal appends and in checkpoints) and
 # synchronises a directory that it overwrites and deletes in, and checks after
 # each kill that every file is its old or its new version, that no update the
 # LOG file reported as done is missing, and that no temporary file is left

@@ -386,3 +386,68 @@ bool FindFirst(const std::string& pattern, FindData& out) {
 }
 
 }  // namespace tav::platform
+
+namespace tav::platform {
+
+bool ReadFileFrom(const std::string& path, uint64_t offset, std::string& bytes, FileIdentity& identity, int& error) {
+  bytes.clear();
+  identity = FileIdentity();
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error = errno;
+    return error == ENOENT;
+  }
+  File file(fd);
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    error = errno;
+    return false;
+  }
+  identity = IdentityOfStatus(info);
+  char buffer[65536];
+  for (auto at = static_cast<off_t>(offset);;) {
+    ssize_t n = ::pread(fd, buffer, sizeof buffer, at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = errno;
+      return false;
+    }
+    if (n == 0) return true;
+    bytes.append(buffer, static_cast<size_t>(n));
+    at += n;
+  }
+}
+
+bool AppendDurably(const std::string& path, std::string_view data, bool create, const std::string& likeFile,
+                   int& error) {
+  struct stat like {};
+  bool copyMode = create && ::stat(likeFile.c_str(), &like) == 0;
+  // Without a file to copy from it is made as any new file: 0666 less the umask.
+  int flags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT | O_EXCL : 0);
+  int fd = ::open(path.c_str(), flags, copyMode ? 0600 : 0666);
+  if (fd < 0) {
+    error = errno;
+    return false;
+  }
+  File file(fd);
+  bool ok = true;
+  if (copyMode) {
+    [[maybe_unused]] int ignored = ::fchown(fd, like.st_uid, like.st_gid);
+    ok = ::fchmod(fd, like.st_mode & 0777) == 0;
+  }
+  ok = ok && WriteAll(fd, data.data(), data.size()) && ::fdatasync(fd) == 0;
+  if (!ok) {
+    error = errno;
+    return false;
+  }
+  if (create) {
+    int dirfd = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    bool synced = dirfd >= 0 && ::fsync(dirfd) == 0;
+    if (!synced) error = errno;
+    if (dirfd >= 0) ::close(dirfd);
+    if (!synced) return false;
+  }
+  return true;
+}
+
+}  // namespace tav::platform

@@ -210,6 +210,7 @@ int RegDeleteKey(RegKey parent, const std::string& subkey) {
   return StatusOf(error);
 }
 
+int RegFlush() { return kRegOk; }
 std::string RegTakeDiagnostic() { return std::string(); }
 
 }  // namespace tav::platform

@@ -3,16 +3,25 @@
 // The store directory ($TAV32_REGISTRY, else "registry" in the Windows
 // directory) holds one file per root key (HKEY_LOCAL_MACHINE.reg, ...),
 // created when first written; a remote computer NAME is the folder
-// computers/NAME in it. Every change is read, made and written back under the
-// directory's update lock, and the file is replaced atomically, so it is on
-// disk when the call returns and two processes never lose each other's
-// changes. A file that cannot be read as a registry file is never written:
+// computers/NAME in it. Every change is made under the directory's update
+// lock and appended, as one record, to the root's journal beside its file
+// (HKEY_LOCAL_MACHINE.journal), which is on disk when the call returns: a
+// change costs the same however large the store is. The store file itself is
+// rewritten, atomically, with the journal's changes taken in (a checkpoint)
+// when the journal has grown to half the file's size and when a run ends
+// (RegFlush); the journal is then removed. Readers apply the journal over the
+// file, so that they see every change reported as done, and a journal left by
+// a run that was killed is applied by the next one that opens the store. A
+// journal record cut short by a kill is never applied; it is told once.
+// A file that cannot be read as a registry file is never written:
 // every operation on its root fails and tells which file and line is at fault.
-// Parsed files are kept in memory and read again only when the file changed.
+// Parsed files are kept in memory, with the journal records read so far; a
+// check of both files' identities tells what to read again.
 // Names and string data are converted between the system's code page and the
 // store's Unicode text exactly, or the operation fails and says why.
 #include "platform/registry.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -26,6 +35,7 @@
 #include "platform/system.h"
 #include "platform/unicode.h"
 #include "registry/store/format.h"
+#include "registry/store/journal.h"
 
 namespace tav::platform {
 
@@ -40,6 +50,8 @@ struct RegKeyObject {
 
 namespace {
 
+using regstore::ChangeKind;
+using regstore::JournalRecord;
 using regstore::StoredKey;
 using regstore::StoredValue;
 using unicode::FoldName;
@@ -78,10 +90,37 @@ std::string Trimmed(std::string text) {
   return text;
 }
 
+// The journal beside a store file: its name with ".journal" for ".reg".
+std::string JournalFile(const std::string& file) {
+  std::string journal = file;
+  if (journal.size() > 4 && journal.compare(journal.size() - 4, 4, ".reg") == 0) journal.resize(journal.size() - 4);
+  return journal + ".journal";
+}
+
+// The smallest journal that is taken into its store file before a run ends.
+constexpr uint64_t kSmallestCheckpoint = 1u << 20;
+
+enum class JournalState {
+  None,     // no journal beside the file (or none read yet)
+  Applied,  // its header matches the file and its records up to used are applied
+  Ignored,  // it does not continue the file as read: a checkpoint has taken it in
+};
+
 struct LoadedFile {
   FileIdentity identity;
+  regstore::JournalBase base;  // what the file's bytes were
   std::unique_ptr<StoredKey> root;
   std::string damage;  // why the file cannot be used; empty when it can
+  JournalState journal = JournalState::None;
+  FileIdentity journalIdentity;  // as last read
+  uint64_t used = 0;             // bytes of the journal applied: header and whole records
+  std::string torn;              // why the bytes after used were not applied; empty when there are none
+  uint64_t tornTold = 0;         // the journal size whose torn tail has been told
+  // What was read may be a moment of another process's update: a journal
+  // that does not continue the file, a tail cut short, a file replaced while
+  // it was read. Read once more under the update lock before believing it.
+  bool doubtful = false;
+  bool written = false;  // this process appended to the journal since its last checkpoint
 };
 
 // Names one step of a key path, or one value, may carry.
@@ -179,20 +218,20 @@ class Store {
     std::lock_guard<std::mutex> guard(mutex_);
     if (!StepsInward(steps)) return kRegInvalidName;
     std::string file;
-    auto walk = [&](StoredKey& key, bool& changed) {
+    auto missing = [&](StoredKey& key) {
       StoredKey* k = &key;
       for (const std::string& step : steps) {
-        StoredKey* next = k->FindSubkey(step);
-        if (next == nullptr && !create) return kRegNotFound;
-        if (next == nullptr) {
-          next = &k->AddSubkey(step);
-          changed = true;
-        }
-        k = next;
+        k = k->FindSubkey(step);
+        if (k == nullptr) return true;
       }
-      return kRegOk;
+      return false;
     };
-    int status = create ? Modify(base, file, walk) : Inspect(base, file, walk);
+    int status = create ? Modify(base, file,
+                                 [&](StoredKey& key, std::vector<JournalRecord>& records) {
+                                   if (missing(key)) records.push_back({ChangeKind::CreateKey, steps, {}});
+                                   return kRegOk;
+                                 })
+                        : Inspect(base, file, [&](StoredKey& key) { return missing(key) ? kRegNotFound : kRegOk; });
     if (status != kRegOk) return status;
     std::vector<std::string> path = base->path;
     for (std::string& step : Folded(steps)) path.push_back(std::move(step));
@@ -212,10 +251,11 @@ class Store {
     if (!Inward("The value name", name, value.name)) return kRegInvalidName;
     if (IsStringType(type) && !DataInward(name, data, value.data)) return kRegNoTranslation;
     std::string file;
-    return Modify(key, file, [&](StoredKey& k, bool& changed) {
+    return Modify(key, file, [&](StoredKey& k, std::vector<JournalRecord>& records) {
       const StoredValue* old = k.FindValue(value.name);
-      changed = old == nullptr || old->type != value.type || old->data != value.data;
-      if (changed) k.SetValue(std::move(value));
+      if (old == nullptr || old->type != value.type || old->data != value.data) {
+        records.push_back({ChangeKind::SetValue, {}, std::move(value)});
+      }
       return kRegOk;
     });
   }
@@ -225,7 +265,7 @@ class Store {
     std::string storedName;
     if (!Inward("The value name", name, storedName)) return kRegInvalidName;
     std::string file;
-    return Inspect(key, file, [&](StoredKey& k, bool&) {
+    return Inspect(key, file, [&](StoredKey& k) {
       const StoredValue* value = k.FindValue(storedName);
       if (value == nullptr) return kRegNotFound;
       type = value->type;
@@ -244,16 +284,17 @@ class Store {
     std::string storedName;
     if (!Inward("The value name", name, storedName)) return kRegInvalidName;
     std::string file;
-    return Modify(key, file, [&](StoredKey& k, bool& changed) {
-      changed = k.DeleteValue(storedName);
-      return changed ? kRegOk : kRegNotFound;
+    return Modify(key, file, [&](StoredKey& k, std::vector<JournalRecord>& records) {
+      if (k.FindValue(storedName) == nullptr) return kRegNotFound;
+      records.push_back({ChangeKind::DeleteValue, {}, StoredValue{storedName, 0, {}}});
+      return kRegOk;
     });
   }
 
   int EnumKey(RegKey key, uint32_t index, std::string& name) {
     std::lock_guard<std::mutex> guard(mutex_);
     std::string file;
-    return Inspect(key, file, [&](StoredKey& k, bool&) {
+    return Inspect(key, file, [&](StoredKey& k) {
       if (index >= k.Subkeys().size()) return kRegNoMoreItems;
       auto it = k.Subkeys().begin();
       std::advance(it, index);
@@ -268,13 +309,13 @@ class Store {
     std::lock_guard<std::mutex> guard(mutex_);
     if (!StepsInward(steps)) return kRegInvalidName;
     std::string file;
-    int status = Modify(parent, file, [&](StoredKey& key, bool& changed) {
+    int status = Modify(parent, file, [&](StoredKey& key, std::vector<JournalRecord>& records) {
       StoredKey* above = &key;
       for (size_t i = 0; i + 1 < steps.size() && above != nullptr; ++i) above = above->FindSubkey(steps[i]);
       StoredKey* target = above == nullptr ? nullptr : above->FindSubkey(steps.back());
       if (target == nullptr) return kRegNotFound;
       if (!target->Subkeys().empty()) return kRegHasSubkeys;
-      changed = above->DeleteSubkey(steps.back());
+      records.push_back({ChangeKind::DeleteKey, steps, {}});
       return kRegOk;
     });
     if (status == kRegOk) {
@@ -283,6 +324,11 @@ class Store {
       MarkDeleted(file, path);
     }
     return status;
+  }
+
+  int FlushAll() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return Flush();
   }
 
   std::string TakeDiagnostic() {
@@ -397,29 +443,111 @@ class Store {
     return kRegIoFailed;
   }
 
-  // The file's tree, read again only when the file changed since.
-  int Load(const std::string& file, LoadedFile*& out) {
-    FileIdentity identity = IdentityOf(file);
+  // The file's tree with its journal applied, brought up to date: read again
+  // only when the file changed since, else only the journal's new records.
+  // Without the update lock (locked false), what may be a moment of another
+  // process's update is read once more under the lock.
+  int Load(const std::string& file, bool locked, LoadedFile*& out) {
     auto it = files_.find(file);
-    if (it == files_.end() || !(it->second.identity == identity)) {
-      std::string bytes;
-      int readError = 0;
-      if (!ReadFileAndIdentity(file, bytes, identity, readError)) return IoFailure(file, "read", readError);
-      LoadedFile loaded;
-      loaded.identity = identity;
-      loaded.root = std::make_unique<StoredKey>(RootName(RootOfFile(file)));
-      regstore::FormatError error;
-      if (!regstore::ReadStoreFile(bytes, *loaded.root, error)) {
-        loaded.damage = "Registry store file " + file + (error.line != 0 ? ", line " + std::to_string(error.line) : "") +
-                        ": " + error.reason + ". The file is left unchanged; its keys cannot be used until it is mended.";
+    int status = it != files_.end() && Continues(file, it->second) ? ReadJournal(file, it->second) : Reload(file);
+    if (status != kRegOk) return status;
+    it = files_.find(file);
+    if (it->second.doubtful && !locked) {
+      UpdateLock lock(file);
+      if (lock.Held()) {
+        files_.erase(file);
+        return Load(file, true, out);
       }
-      it = files_.insert_or_assign(file, std::move(loaded)).first;
     }
-    if (!it->second.damage.empty()) {
-      diagnostic_ = it->second.damage;
+    LoadedFile& loaded = it->second;
+    loaded.doubtful = false;
+    if (!loaded.damage.empty()) {
+      diagnostic_ = loaded.damage;
       return kRegStoreDamaged;
     }
-    out = &it->second;
+    if (!loaded.torn.empty() && loaded.tornTold != loaded.journalIdentity.size) {
+      loaded.tornTold = loaded.journalIdentity.size;
+      if (!diagnostic_.empty()) diagnostic_ += "\n";
+      diagnostic_ += "Registry journal " + JournalFile(file) + ": the bytes from " + std::to_string(loaded.used) +
+                    " on were not applied: " + loaded.torn +
+                    " (a change cut short when a run was stopped while writing it, never reported as done).";
+    }
+    out = &loaded;
+    return kRegOk;
+  }
+
+  // Whether the tree kept for the file is still the file's, so that only the
+  // journal's new records are to be read: two looks at the files' identities.
+  bool Continues(const std::string& file, const LoadedFile& loaded) {
+    if (!(IdentityOf(file) == loaded.identity)) return false;
+    FileIdentity journal = IdentityOf(JournalFile(file));
+    switch (loaded.journal) {
+      case JournalState::None: return true;
+      case JournalState::Ignored: return journal == loaded.journalIdentity;
+      case JournalState::Applied:
+        return journal.exists && journal.device == loaded.journalIdentity.device &&
+               journal.number == loaded.journalIdentity.number && journal.size >= loaded.used;
+    }
+    return false;
+  }
+
+  // Reads the file and its whole journal afresh.
+  int Reload(const std::string& file) {
+    files_.erase(file);
+    std::string bytes;
+    FileIdentity identity;
+    int readError = 0;
+    if (!ReadFileAndIdentity(file, bytes, identity, readError)) return IoFailure(file, "read", readError);
+    LoadedFile loaded;
+    loaded.identity = identity;
+    loaded.base = regstore::BaseOf(bytes);
+    loaded.root = std::make_unique<StoredKey>(RootName(RootOfFile(file)));
+    regstore::FormatError error;
+    if (!regstore::ReadStoreFile(bytes, *loaded.root, error)) {
+      loaded.damage = "Registry store file " + file + (error.line != 0 ? ", line " + std::to_string(error.line) : "") +
+                      ": " + error.reason + ". The file is left unchanged; its keys cannot be used until it is mended.";
+    }
+    LoadedFile& kept = files_.insert_or_assign(file, std::move(loaded)).first->second;
+    if (!kept.damage.empty()) return kRegOk;
+    if (int status = ReadJournal(file, kept)) return status;
+    if (!(IdentityOf(file) == kept.identity)) kept.doubtful = true;
+    return kRegOk;
+  }
+
+  // Applies the journal's records that follow those applied already.
+  int ReadJournal(const std::string& file, LoadedFile& loaded) {
+    const std::string journal = JournalFile(file);
+    std::string bytes;
+    FileIdentity identity;
+    int readError = 0;
+    if (loaded.journal == JournalState::Ignored || loaded.journalIdentity == IdentityOf(journal)) return kRegOk;
+    if (!ReadFileFrom(journal, loaded.used, bytes, identity, readError)) {
+      files_.erase(file);
+      return IoFailure(journal, "read", readError);
+    }
+    if (loaded.journal == JournalState::Applied &&
+        (!identity.exists || identity.device != loaded.journalIdentity.device ||
+         identity.number != loaded.journalIdentity.number || identity.size < loaded.used)) {
+      return Reload(file);  // replaced since: a checkpoint came between
+    }
+    loaded.journalIdentity = identity;
+    if (!identity.exists) return kRegOk;
+    std::string_view records = bytes;
+    if (loaded.journal == JournalState::None) {
+      regstore::JournalBase base;
+      if (!regstore::ReadJournalHeader(bytes, base) || !(base == loaded.base)) {
+        loaded.journal = JournalState::Ignored;
+        loaded.doubtful = true;
+        return kRegOk;
+      }
+      loaded.journal = JournalState::Applied;
+      loaded.used = regstore::kJournalHeaderSize;
+      records.remove_prefix(regstore::kJournalHeaderSize);
+    }
+    regstore::JournalScan scan = regstore::ApplyRecords(records, *loaded.root);
+    loaded.used += scan.used;
+    loaded.torn = scan.damage;
+    if (scan.damaged) loaded.doubtful = true;
     return kRegOk;
   }
 
@@ -432,21 +560,62 @@ class Store {
     return RegRoot::LocalMachine;
   }
 
-  int Save(const std::string& file, LoadedFile& loaded) {
+  // Writes the tree into the store file, atomically, and removes the journal
+  // it has taken in. Only under the update lock.
+  int Checkpoint(const std::string& file, LoadedFile& loaded) {
+    std::string bytes = regstore::WriteStoreFile(*loaded.root);
     int error = 0;
-    if (!ReplaceFileAtomically(file, regstore::WriteStoreFile(*loaded.root), error)) {
+    if (!ReplaceFileAtomically(file, bytes, error)) {
       files_.erase(file);
       return IoFailure(file, "written", error);
     }
+    // A journal left behind no longer matches the file and is not applied.
+    const std::string journal = JournalFile(file);
+    if (loaded.journal != JournalState::None && !RemoveFile(journal) && LastError() != ENOENT) {
+      int removeError = LastError();
+      files_.erase(file);
+      return IoFailure(journal, "removed", removeError);
+    }
     loaded.identity = IdentityOf(file);
+    loaded.base = regstore::BaseOf(bytes);
+    loaded.journal = JournalState::None;
+    loaded.journalIdentity = FileIdentity();
+    loaded.used = 0;
+    loaded.torn.clear();
+    loaded.written = false;
     if (!loaded.identity.exists) files_.erase(file);
+    return kRegOk;
+  }
+
+  // Makes the changes in the tree and appends them to the journal, which is
+  // on disk when this returns; a journal grown to half the file's size (at
+  // least kSmallestCheckpoint) is taken into the file. Only under the lock.
+  int Record(const std::string& file, LoadedFile& loaded, const std::vector<JournalRecord>& records) {
+    std::string data;
+    for (const JournalRecord& record : records) {
+      regstore::ApplyRecord(record, *loaded.root);
+      data += regstore::EncodeRecord(record);
+    }
+    bool create = loaded.journal == JournalState::None;
+    if (create) data.insert(0, regstore::JournalHeader(loaded.base));
+    const std::string journal = JournalFile(file);
+    int error = 0;
+    if (!AppendDurably(journal, data, create, file, error)) {
+      files_.erase(file);
+      return IoFailure(journal, "written", error);
+    }
+    loaded.journal = JournalState::Applied;
+    loaded.used += data.size();
+    loaded.journalIdentity = IdentityOf(journal);
+    loaded.written = true;
+    if (loaded.used > std::max<uint64_t>(kSmallestCheckpoint, loaded.base.size / 2)) return Checkpoint(file, loaded);
     return kRegOk;
   }
 
   // The handle's key in its loaded file; a handle whose key is gone stays
   // dead, so that a key created again later is never reached through it.
-  int Reach(RegKey key, const std::string& file, LoadedFile*& loaded, StoredKey*& node) {
-    if (int status = Load(file, loaded)) return status;
+  int Reach(RegKey key, const std::string& file, bool locked, LoadedFile*& loaded, StoredKey*& node) {
+    if (int status = Load(file, locked, loaded)) return status;
     node = loaded->root.get();
     for (const std::string& step : key->path) {
       node = node->FindSubkey(step);
@@ -463,13 +632,15 @@ class Store {
     if (int status = Resolve(key, file)) return status;
     LoadedFile* loaded = nullptr;
     StoredKey* node = nullptr;
-    if (int status = Reach(key, file, loaded, node)) return status;
-    bool changed = false;
-    return look(*node, changed);
+    if (int status = Reach(key, file, false, loaded, node)) return status;
+    return look(*node);
   }
 
-  template <typename Change>
-  int Modify(RegKey key, std::string& file, Change change) {
+  // Plans a change of the handle's key under the update lock: plan looks at
+  // the key and lists the changes to make, with paths from the key; they are
+  // made and journalled when it returns kRegOk.
+  template <typename Plan>
+  int Modify(RegKey key, std::string& file, Plan plan) {
     if (int status = Resolve(key, file)) return status;
     std::string directory = file.substr(0, file.find_last_of('/'));
     if (!DirectoryExists(directory)) {
@@ -482,14 +653,38 @@ class Store {
     if (!lock.Held()) return IoFailure(file, "locked", LastError());
     LoadedFile* loaded = nullptr;
     StoredKey* node = nullptr;
-    if (int status = Reach(key, file, loaded, node)) return status;
-    bool changed = false;
-    int status = change(*node, changed);
-    if (changed) {
-      int saved = Save(file, *loaded);
-      if (status == kRegOk) status = saved;
+    if (int status = Reach(key, file, true, loaded, node)) return status;
+    std::vector<JournalRecord> records;
+    int status = plan(*node, records);
+    if (status != kRegOk || records.empty()) return status;
+    // A journal that cannot be continued (one a checkpoint has taken in, or
+    // one with a torn tail) is replaced by a checkpoint first.
+    if (loaded->journal == JournalState::Ignored || !loaded->torn.empty()) {
+      if (int saved = Checkpoint(file, *loaded)) return saved;
+      if (int reloaded = Reach(key, file, true, loaded, node)) return reloaded;
     }
-    return status;
+    for (JournalRecord& record : records) record.path.insert(record.path.begin(), key->path.begin(), key->path.end());
+    return Record(file, *loaded, records);
+  }
+
+  // Takes every journal this process appended to into its store file.
+  int Flush() {
+    int result = kRegOk;
+    std::vector<std::string> written;
+    for (const auto& [file, loaded] : files_) {
+      if (loaded.written) written.push_back(file);
+    }
+    for (const std::string& file : written) {
+      UpdateLock lock(file);
+      LoadedFile* loaded = nullptr;
+      int status = lock.Held() ? Load(file, true, loaded) : IoFailure(file, "locked", LastError());
+      if (status == kRegOk && loaded->journal != JournalState::None) status = Checkpoint(file, *loaded);
+      if (status != kRegOk) {
+        files_.erase(file);
+        result = status;
+      }
+    }
+    return result;
   }
 
   void MarkDeleted(const std::string& file, const std::vector<std::string>& path) {
@@ -528,6 +723,7 @@ int RegQueryValue(RegKey key, const std::string& name, uint32_t& type, std::vect
 int RegDeleteValue(RegKey key, const std::string& name) { return TheStore().DeleteValue(key, name); }
 int RegEnumKey(RegKey key, uint32_t index, std::string& name) { return TheStore().EnumKey(key, index, name); }
 int RegDeleteKey(RegKey parent, const std::string& subkey) { return TheStore().DeleteKey(parent, subkey); }
+int RegFlush() { return TheStore().FlushAll(); }
 std::string RegTakeDiagnostic() { return TheStore().TakeDiagnostic(); }
 
 }  // namespace tav::platform

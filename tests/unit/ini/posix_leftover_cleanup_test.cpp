@@ -84,6 +84,7 @@ TEST_F(RegistryTest, AStoreWriteRemovesItsFilesLeftovers) {
   WriteFile(StoreDir() + "/.HKEY_CURRENT_USER.reg.tav32~killed00", "x");
   ASSERT_EQ(RegSetValue(key, "b", kRegBinary, {2}), kRegOk);
   RegClose(key);
+  ASSERT_EQ(RegFlush(), kRegOk);
   EXPECT_EQ(Names(StoreDir()),
             (std::vector<std::string>{".HKEY_CURRENT_USER.reg.tav32~killed00", "HKEY_LOCAL_MACHINE.reg"}));
 }

@@ -31,6 +31,9 @@ void RegistryTest::SetUp() {
 }
 
 void RegistryTest::TearDown() {
+  // What the test left in journals goes into its store before the store goes.
+  platform::RegFlush();
+  platform::RegTakeDiagnostic();
   Restore("TAV32_REGISTRY", hadSaved_, saved_);
   Restore("LC_ALL", hadLocale_, savedLocale_);
 }
@@ -41,6 +44,7 @@ void RegistryTest::UseStore(const std::string& directory) {
 }
 
 std::string RegistryTest::StoreText(const std::string& file) {
+  platform::RegFlush();
   std::string bytes = ReadFile(file);
   std::string out;
   if (bytes.size() < 2 || bytes[0] != '\xFF' || bytes[1] != '\xFE') return "(no UTF-16LE mark)";

@@ -22,7 +22,7 @@ class RegistryTest : public ::testing::Test {
   void UseStore(const std::string& directory);
   const std::string& StoreDir() const { return store_; }
   std::string RootFile(const std::string& root = "HKEY_LOCAL_MACHINE") const { return store_ + "/" + root + ".reg"; }
-  // The text of a store file written as UTF-16LE, as UTF-8 with LF line ends
+  // The text of a store file written as UTF-16LE, once the journals are in, as UTF-8 with LF line ends
   // (characters of the Basic Multilingual Plane only).
   static std::string StoreText(const std::string& file);
 

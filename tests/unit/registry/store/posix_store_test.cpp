@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
+#include "registry/store/journal.h"
 #include "registry_support.h"
 
 namespace tav::test {
@@ -191,12 +193,14 @@ TEST_F(RegistryStore, ValuesAreDeletedByNameInAnyCase) {
 TEST_F(RegistryStore, WritesReplaceTheFileAtomically) {
   RegKey key = Create("Atomic");
   ASSERT_EQ(RegSetValue(key, "a", kRegBinary, {1}), kRegOk);
+  ASSERT_EQ(RegFlush(), kRegOk);
   auto links = fs::hard_link_count(RootFile());
   std::string before = ReadFile(RootFile());
   fs::path linked = dir_.file("old-version");
   fs::create_hard_link(RootFile(), linked);
   ASSERT_EQ(RegSetValue(key, "b", kRegBinary, {2}), kRegOk);
   RegClose(key);
+  ASSERT_EQ(RegFlush(), kRegOk);
   EXPECT_EQ(ReadFile(linked), before) << "the old file was replaced, not rewritten in place";
   EXPECT_EQ(links, 1u);
   std::vector<std::string> names;
@@ -253,6 +257,7 @@ TEST_F(RegistryStore, EveryCharacterReachesTheInterfaceAsUtf8) {
   EXPECT_EQ(QueryValue(key, "\u4E2D"), (RegValue{kRegSz, Bytes("\u4E2D\U0001F600\0"s)}));
   ASSERT_EQ(RegSetValue(key, "\U0001F600", kRegSz, Bytes("\u00E9\U0001F600\0"s)), kRegOk);
   RegClose(key);
+  ASSERT_EQ(RegFlush(), kRegOk);
   std::string bytes = ReadFile(RootFile());
   EXPECT_NE(bytes.find("\x2D\x4E]\0"s), std::string::npos) << "the key name is kept";
   EXPECT_NE(bytes.find("\"\0\x3D\xD8\x00\xDE\"\0=\0\"\0\xE9\0\x3D\xD8\x00\xDE\"\0"s), std::string::npos)
@@ -396,6 +401,76 @@ TEST_F(RegistryStore, DamageOfEveryKindIsRecognised) {
     EXPECT_EQ(ReadFile(RootFile()), text);
   }
   RegTakeDiagnostic();
+}
+
+// A journal left by a run killed before its checkpoint, as the next run finds
+// it: its whole records are applied, its torn last one is told and never
+// applied, and the next change takes it into the store file first.
+TEST_F(RegistryStore, AJournalLeftByAKilledRunIsAppliedUpToItsTornTail) {
+  using namespace regstore;
+  fs::create_directories(StoreDir());
+  const std::string base = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\K]\r\n\"a\"=dword:00000001\r\n";
+  WriteFile(RootFile(), base);
+  const std::string journal = StoreDir() + "/HKEY_LOCAL_MACHINE.journal";
+  std::string torn = EncodeRecord({ChangeKind::SetValue, {"K"}, {"torn", kRegBinary, {3}}});
+  WriteFile(journal, JournalHeader(BaseOf(base)) + EncodeRecord({ChangeKind::SetValue, {"k"}, {"b", kRegBinary, {2}}}) +
+                         EncodeRecord({ChangeKind::DeleteValue, {"K"}, {"A", 0, {}}}) + torn.substr(0, torn.size() - 1));
+  RegTakeDiagnostic();
+  RegKey key = OpenLocal("K");
+  ASSERT_NE(key, nullptr);
+  EXPECT_EQ(QueryValue(key, "a"), std::nullopt);
+  EXPECT_EQ(QueryValue(key, "b"), (RegValue{kRegBinary, {2}}));
+  EXPECT_EQ(QueryValue(key, "torn"), std::nullopt);
+  std::string told = RegTakeDiagnostic();
+  EXPECT_NE(told.find(journal), std::string::npos) << told;
+  EXPECT_NE(told.find("not applied"), std::string::npos) << told;
+  EXPECT_EQ(QueryValue(key, "b"), (RegValue{kRegBinary, {2}}));
+  EXPECT_EQ(RegTakeDiagnostic(), "") << "told once";
+  ASSERT_EQ(RegSetValue(key, "c", kRegBinary, {4}), kRegOk);
+  RegClose(key);
+  ReadBackFromCopy();
+  key = OpenLocal("K");
+  EXPECT_EQ(QueryValue(key, "b"), (RegValue{kRegBinary, {2}}));
+  EXPECT_EQ(QueryValue(key, "c"), (RegValue{kRegBinary, {4}}));
+  EXPECT_EQ(RegTakeDiagnostic(), "") << "the torn record went with the checkpoint";
+  RegClose(key);
+  // A journal that a checkpoint has taken in (the store file it continues is
+  // gone) is never applied again.
+  WriteFile(StoreDir() + "/HKEY_LOCAL_MACHINE.journal",
+            JournalHeader(BaseOf("other")) + EncodeRecord({ChangeKind::SetValue, {"K"}, {"stale", kRegBinary, {}}}));
+  key = OpenLocal("K");
+  EXPECT_EQ(QueryValue(key, "stale"), std::nullopt);
+  RegClose(key);
+}
+
+// Changes wait for the disk in the journal; the store file is rewritten when
+// the journal grows to half of it and when the run ends, and a reader that
+// kept the tree sees what another writer appends.
+TEST_F(RegistryStore, TheJournalIsTakenInByItsSizeAndByTheEndOfTheRun) {
+  RegKey key = Create("Big");
+  const std::string journal = StoreDir() + "/HKEY_LOCAL_MACHINE.journal";
+  std::vector<uint8_t> large(400000, 7);
+  ASSERT_EQ(RegSetValue(key, "one", kRegBinary, large), kRegOk);
+  EXPECT_TRUE(fs::exists(journal));
+  ASSERT_EQ(RegSetValue(key, "two", kRegBinary, large), kRegOk);
+  ASSERT_EQ(RegSetValue(key, "three", kRegBinary, large), kRegOk);
+  EXPECT_FALSE(fs::exists(journal)) << "a journal of more than 1 MB is taken in";
+  EXPECT_GT(fs::file_size(RootFile()), 2400000u);
+  WriteFile(dir_.file("other.tav"), "RegOpenKey LOCAL \\\\HKEY_LOCAL_MACHINE\\Big\nRegSetValue theirs : REG_DWORD : 5\n");
+  std::string command = "cd '" + dir_.path() + "' && mkdir -p windows && WINDIR=\"$PWD/windows\" '" TAV32_BINARY
+                        "' other.tav";
+  ASSERT_EQ(RegSetValue(key, "four", kRegBinary, {4}), kRegOk);
+  std::ofstream(journal, std::ios::binary | std::ios::app)
+      << regstore::EncodeRecord({regstore::ChangeKind::SetValue, {"big"}, {"appended", kRegBinary, {6}}});
+  EXPECT_EQ(QueryValue(key, "appended"), (RegValue{kRegBinary, {6}}));
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(QueryValue(key, "theirs"), (RegValue{kRegDword, {5, 0, 0, 0}}));
+  EXPECT_EQ(QueryValue(key, "four"), (RegValue{kRegBinary, {4}})) << "the other run's checkpoint kept ours";
+  ASSERT_EQ(RegSetValue(key, "five", kRegBinary, {5}), kRegOk);
+  RegClose(key);
+  ASSERT_EQ(RegFlush(), kRegOk);
+  EXPECT_FALSE(fs::exists(journal));
+  EXPECT_NE(StoreText(RootFile()).find("\"five\"=hex:05"), std::string::npos);
 }
 
 TEST_F(RegistryStore, RemoteComputersAreFoldersOfTheStore) {
