@@ -15,6 +15,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: tav32 PROGRAM-FILE [-DEBUG] [-TRACE] [-OUTPUT] [-NOABORT] [-QUIET] [-LOG FILE] [-CHECK]\n"
+    "             [-WHATIF] [-REPORT FILE]\n"
     "Runs the statements of PROGRAM-FILE one line after the other.\n"
     "  -DEBUG    record every statement in DEBUGLOG.TAV in the Windows directory\n"
     "  -TRACE    wait for a key before every statement\n"
@@ -23,6 +24,8 @@ constexpr const char* kUsage =
     "  -QUIET    show nothing\n"
     "  -LOG FILE append every message to FILE (emptied first)\n"
     "  -CHECK    check the program file without running anything\n"
+    "  -WHATIF   a dry run: show what would change, change nothing\n"
+    "  -REPORT FILE write what every statement did to FILE (JSON Lines)\n"
     "Without arguments the default command line of section [TAV32] in WIN.INI is used.\n"
     "The exit code is the code of the last error of the run (0 for none).\n";
 

@@ -105,7 +105,8 @@ std::string HunkHeader(const std::vector<Step>& steps, size_t from, size_t to) {
   }
   if (!beforeSeen) beforeStart = beforeLine;
   if (!afterSeen) afterStart = afterLine;
-  return Format("@@ -%zu,%zu +%zu,%zu @@\n", beforeStart, beforeCount, afterStart, afterCount);
+  return "@@ -" + std::to_string(beforeStart) + "," + std::to_string(beforeCount) + " +" + std::to_string(afterStart) +
+         "," + std::to_string(afterCount) + " @@\n";
 }
 
 }  // namespace

@@ -41,6 +41,12 @@ void PutText(Json& object, const std::string& name, const std::optional<std::str
   if (!IsUtf8(*text)) object[name + "_hex"] = Hex(*text);
 }
 
+// One line of the file; what does not decode becomes U+FFFD (the exact
+// bytes are under the "_hex" names).
+std::string Line(const Json& record) {
+  return record.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
 std::optional<std::string> NonEmpty(const std::string& text) {
   if (text.empty()) return std::nullopt;
   return text;
@@ -97,7 +103,7 @@ ReportFile::ReportFile(InterpreterState& st) : st_(st), start_(std::chrono::stea
 
 ReportFile::~ReportFile() { st_.report.SetCollecting(false); }
 
-void ReportFile::Statement(const std::string& name, const std::string& text, bool ok) {
+void ReportFile::Statement(uint32_t line, const std::string& name, const std::string& text, bool ok) {
   std::vector<Change> changes = st_.report.TakeChanges();
   ++statements_;
   if (!ok) ++failed_;
@@ -106,7 +112,7 @@ void ReportFile::Statement(const std::string& name, const std::string& text, boo
   if (!file_.IsOpen()) return;
   Json record;
   record["record"] = "statement";
-  record["line"] = st_.lineNumber;
+  record["line"] = line;
   record["statement"] = name;
   PutText(record, "text", text);
   record["outcome"] = ok ? "ok" : (st_.stopRequested ? "stopped" : "failed");
@@ -116,7 +122,7 @@ void ReportFile::Statement(const std::string& name, const std::string& text, boo
   Json list = Json::array();
   for (const Change& change : changes) list.push_back(ChangeObject(change));
   record["changes"] = std::move(list);
-  file_.Write(record.dump() + "\n");
+  file_.Write(Line(record));
 }
 
 void ReportFile::Finish(int exitCode) {
@@ -130,9 +136,9 @@ void ReportFile::Finish(int exitCode) {
   record["statements"] = statements_;
   record["changed"] = changed_;
   record["failed"] = failed_;
-  record["changes"] = changes_;
+  record["change_count"] = changes_;
   record["elapsed_seconds"] = elapsed.count();
-  file_.Write(record.dump() + "\n");
+  file_.Write(Line(record));
   file_.Close();
 }
 

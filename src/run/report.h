@@ -23,7 +23,7 @@ class ReportFile {
 
   // The record of one statement (name "external" for an external command)
   // with the changes the handlers recorded for it.
-  void Statement(const std::string& name, const std::string& text, bool ok);
+  void Statement(uint32_t line, const std::string& name, const std::string& text, bool ok);
   // The last record: the exit code and its meaning, the counts and the time.
   void Finish(int exitCode);
 

@@ -63,13 +63,15 @@ void RecordFailure(InterpreterState& st, const std::string& what) {
 
 void RunStatement(InterpreterState& st, ReportFile& report, int index, const std::string& line) {
   const CommandEntry& entry = Command(index);
+  // A statement of several lines is reported at its first.
+  uint32_t first = st.lineNumber;
   RecordLine(st, "Processing command", line);
   std::optional<ArgumentArray> args = ParseArguments(st, index);
   if (st.options.trace) TraceWait(st);
   if (st.stopRequested) return;
   bool ok = entry.handler(st, args ? &*args : nullptr);
   if (!ok) RecordFailure(st, entry.name);
-  report.Statement(entry.name, line, ok);
+  report.Statement(first, entry.name, line, ok);
 }
 
 void RunExternalLine(InterpreterState& st, ReportFile& report, const std::string& line) {
@@ -81,7 +83,7 @@ void RunExternalLine(InterpreterState& st, ReportFile& report, const std::string
   bool ok = RunExternalCommand(st, line);
   if (!st.stopRequested) st.ui->SetOutputTitle(kOutputTitle);
   if (!ok) RecordFailure(st, line);
-  report.Statement("external", line, ok);
+  report.Statement(st.lineNumber, "external", line, ok);
 }
 
 // Handles the line that begins at the position.
