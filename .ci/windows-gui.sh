@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash .ci/install-missing.sh cmake ninja-build g++-mingw-w64-x86-64 wine wine64 libgtest-dev xvfb xdotool imagemagick
+bash .ci/install-missing.sh cmake ninja-build g++-mingw-w64-x86-64 wine wine64 libgtest-dev xvfb xdotool imagemagick nlohmann-json3-dev
 
 start=$(date +%s)
 cmake --preset windows -DTAV32_WERROR=ON

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash .ci/install-missing.sh cmake ninja-build g++ g++-mingw-w64-x86-64 wine wine64 locales
+bash .ci/install-missing.sh cmake ninja-build g++ g++-mingw-w64-x86-64 wine wine64 locales nlohmann-json3-dev
 
 [ -x build/tav32 ] || { cmake -B build -G Ninja && cmake --build build --target tav32; }
 [ -f build-win/tav32.exe ] || { cmake --preset windows && cmake --build --preset windows --target tav32; }

@@ -16,6 +16,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: tav32 PROGRAM-FILE [-DEBUG] [-TRACE] [-OUTPUT] [-NOABORT] [-QUIET] [-LOG FILE] [-CHECK [STRICT]]\n"
+    "             [-WHATIF] [-REPORT FILE]\n"
     "       tav32 --help | --version\n"
     "Runs the statements of PROGRAM-FILE one line after the other.\n"
     "  -DEBUG    record every statement in DEBUGLOG.TAV in the Windows directory\n"
@@ -26,6 +27,8 @@ constexpr const char* kUsage =
     "  -LOG FILE append every message to FILE (emptied first)\n"
     "  -CHECK    check the program file without running anything;\n"
     "            -CHECK STRICT counts warnings as errors\n"
+    "  -WHATIF   a dry run: show what would change, change nothing\n"
+    "  -REPORT FILE write what every statement did to FILE (JSON Lines)\n"
     "Without arguments the default command line of section [TAV32] in WIN.INI is used.\n"
     "The exit code is the code of the last error of the run (0 for none).\n"
     "Environment: COMSPEC is the shell of Shell, PATH where commands are found;\n"

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Installs what building TAV32 needs and a Debian machine lacks: CMake, Ninja
-# and a C++ compiler; with "tests", also GoogleTest and Google Benchmark.
+# Installs what building TAV32 needs and a Debian machine lacks: CMake, Ninja,
+# a C++ compiler and the JSON library; with "tests", also GoogleTest and
+# Google Benchmark.
 # Further package names may follow ("tests clang"). Does nothing when all is
 # installed; uses sudo when not run as root. On a system without dpkg it only
 # checks that the build tools are on PATH.
 set -euo pipefail
 
-packages=(cmake ninja-build g++)
+packages=(cmake ninja-build g++ nlohmann-json3-dev)
 for word in "$@"; do
   case "$word" in
     tests) packages+=(libgtest-dev libbenchmark-dev) ;;

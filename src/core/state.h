@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/run_report.h"
 #include "platform/fs.h"
 #include "platform/registry.h"
 
@@ -44,6 +45,10 @@ struct Options {
   bool check = false;
   // With the check: warnings count as errors for the exit code.
   bool checkStrict = false;
+  // A dry run: the program's logic runs, nothing is changed.
+  bool whatIf = false;
+  // The report file's full path, empty when no report is written.
+  std::string reportPath;
 };
 
 // The SynchronizeDir members that the statement's parser fills outside the
@@ -81,8 +86,17 @@ struct InterpreterState {
   // The registry's current key, and the depth of a running RegDeleteKey.
   platform::RegKey currentKey = nullptr;
   int deleteDepth = 0;
+  // The current key's full path ("HKEY_LOCAL_MACHINE\\Software\\X", a remote
+  // computer's name before it), empty when there is none. Under WHATIF the
+  // current key may be a planned one: currentKey is then null.
+  std::string currentKeyPath;
 
   SyncPatterns syncPatterns;
+
+  // The changes of the statement being carried out, for the report file.
+  RunReport report;
+  // Under WHATIF, what earlier statements would have changed.
+  PlannedChanges plan;
 
   // Goto's index of label lines: the first line of each case-folded label
   // name. Built on the first Goto; the program text does not change during a

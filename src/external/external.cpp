@@ -70,9 +70,28 @@ bool AwaitExit(InterpreterState& st, platform::ChildProcess& child, int& exitCod
   return true;
 }
 
+// A dry run shows the command line instead of running it, and counts it as
+// ending with exit code 0. What it would have done cannot be known, so the
+// first one says that what follows may differ.
+bool PlanExternalCommand(InterpreterState& st, const std::string& line) {
+  if (!st.plan.externalNoticeGiven) {
+    st.plan.externalNoticeGiven = true;
+    PrintMessage(st, Format("%cWHATIF: external commands do not run; each counts as ending with exit code 0, so "
+                            "what follows may differ in a run.\n",
+                            kInfoMarker));
+  }
+  PrintMessage(st, Format("%cWHATIF: would run: %s\n", kInfoMarker, line.c_str()));
+  Change change;
+  change.kind = "command";
+  change.target = line;
+  st.report.AddChange(std::move(change));
+  return true;
+}
+
 }  // namespace
 
 bool RunExternalChild(InterpreterState& st, const platform::ChildCommand& command) {
+  if (st.options.whatIf) return PlanExternalCommand(st, command.line);
   platform::ChildProcess child;
   int error = 0;
   if (!platform::StartChild(command, child, error)) {
@@ -100,6 +119,11 @@ bool RunExternalChild(InterpreterState& st, const platform::ChildCommand& comman
     ReportError(st, kErrFileAccess);
     return false;
   }
+  // What the command changed is not known: that it ran counts as a change.
+  Change change;
+  change.kind = "command";
+  change.target = command.line;
+  st.report.AddChange(std::move(change));
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include "core/check_report.h"
 #include "core/messages.h"
 #include "core/text.h"
+#include "ini/profile_access.h"
 #include "ini/profile_layout.h"
 #include "platform/profile.h"
 
@@ -52,7 +53,7 @@ std::optional<size_t> ReadWholeSection(InterpreterState& st, const std::string& 
   try {
     buffer.assign(kSectionBufferSize, '\0');
     for (;;) {
-      size_t count = platform::ProfileReadSection(FullPathOf(file), section, buffer);
+      size_t count = ReadSectionOf(st, FullPathOf(file), section, buffer);
       if (count != buffer.size() - 2) return count;
       buffer.resize(buffer.size() * 2, '\0');
     }
@@ -153,15 +154,14 @@ bool IniAddLine(InterpreterState& st, const ArgumentArray* args) {
   std::string_view key = TrimBlanks(KeyOf(line));
   std::string path = FullPathOf(file);
   platform::UpdateLock lock(path);
-  platform::File created = platform::OpenFile(path, platform::OpenMode::AppendAlways);
-  created.Close();
+  CreateIfMissing(st, path);
   std::vector<char> buffer;
   std::optional<size_t> count = ReadWholeSection(st, file, section, buffer);
   if (!count) return false;
   std::optional<size_t> insertAt = InsertionPoint(buffer, *count, line, key);
   if (!insertAt) return false;
   if (!InsertLine(st, buffer, *insertAt, line)) return false;
-  return platform::ProfileWriteSection(FullPathOf(file), section, buffer.data(), &lock);
+  return WriteSectionOf(st, FullPathOf(file), section, buffer.data(), &lock);
 }
 
 bool IniCopyLine(InterpreterState& st, const ArgumentArray* args) {
@@ -173,12 +173,12 @@ bool IniCopyLine(InterpreterState& st, const ArgumentArray* args) {
     return false;
   }
   std::vector<char> value(kValueBufferSize, '\0');
-  size_t count = platform::ProfileReadString(FullPathOf((*args)[0].text), section, key, "", value);
+  size_t count = ReadStringOf(st, FullPathOf((*args)[0].text), section, key, "", value);
   if (count == 0) {
     st.errorCode = kErrNoSectionOrLine;
     return false;
   }
-  return platform::ProfileWriteString(FullPathOf((*args)[1].text), section, key, std::string_view(value.data(), count));
+  return WriteStringOf(st, FullPathOf((*args)[1].text), section, key, std::string_view(value.data(), count));
 }
 
 bool IniChangeLine(InterpreterState& st, const ArgumentArray* args) {
@@ -189,7 +189,7 @@ bool IniChangeLine(InterpreterState& st, const ArgumentArray* args) {
     st.errorCode = kErrSyntax;
     return false;
   }
-  return platform::ProfileWriteString(FullPathOf((*args)[0].text), (*args)[1].text, KeyOf(entry), ValueOf(entry));
+  return WriteStringOf(st, FullPathOf((*args)[0].text), (*args)[1].text, KeyOf(entry), ValueOf(entry));
 }
 
 bool IniCopySection(InterpreterState& st, const ArgumentArray* args) {
@@ -203,7 +203,7 @@ bool IniCopySection(InterpreterState& st, const ArgumentArray* args) {
     st.errorCode = kErrNoSection;
     return false;
   }
-  return platform::ProfileWriteSection(FullPathOf((*args)[1].text), section, buffer.data());
+  return WriteSectionOf(st, FullPathOf((*args)[1].text), section, buffer.data());
 }
 
 bool IniDeleteLine(InterpreterState& st, const ArgumentArray* args) {
@@ -222,12 +222,12 @@ bool IniDeleteLine(InterpreterState& st, const ArgumentArray* args) {
     st.errorCode = kErrNoLine;
     return false;
   }
-  return platform::ProfileWriteSection(FullPathOf(file), section, buffer.data(), &lock);
+  return WriteSectionOf(st, FullPathOf(file), section, buffer.data(), &lock);
 }
 
 bool IniDeleteSection(InterpreterState& st, const ArgumentArray* args) {
   if (!HasArguments(args, 2)) return false;
-  if (!platform::ProfileDeleteSection(FullPathOf((*args)[0].text), (*args)[1].text)) {
+  if (!DeleteSectionOf(st, FullPathOf((*args)[0].text), (*args)[1].text)) {
     st.errorCode = kErrNoSection;
     return false;
   }

@@ -73,6 +73,12 @@ size_t GetProfileSection(const std::string& path, std::string_view section, std:
   std::string bytes;
   bool exists = false;
   if (!LoadProfile(path, bytes, exists) || !exists) return 0;
+  return SectionFromBytes(bytes, section, buffer);
+}
+
+size_t SectionFromBytes(std::string_view bytes, std::string_view section, std::span<char> buffer) {
+  if (buffer.size() < 2) return 0;
+  std::fill(buffer.begin(), buffer.begin() + 2, '\0');
   ProfileLayout layout(bytes);
   std::optional<SectionSpan> span = layout.FindSection(section);
   if (!span) return 0;
@@ -93,6 +99,47 @@ size_t GetProfileSection(const std::string& path, std::string_view section, std:
   return count;
 }
 
+size_t StringFromBytes(std::string_view bytes, std::string_view section, std::string_view key,
+                       std::string_view fallback, std::span<char> buffer) {
+  std::optional<std::string_view> value = FindEntryValue(ProfileLayout(bytes), section, key);
+  return CopyCut(value ? *value : fallback, buffer);
+}
+
+std::optional<std::string> BytesAfterSectionWrite(std::string_view bytes, std::string_view section,
+                                                  const char* text) {
+  if (IsWideText(bytes)) return std::nullopt;
+  return ReplaceSection(ProfileLayout(bytes), section, SplitSectionText(text));
+}
+
+std::optional<std::string> BytesAfterStringWrite(std::string_view bytes, std::string_view section,
+                                                 std::string_view key, std::string_view value) {
+  if (IsWideText(bytes)) return std::nullopt;
+  return SetEntry(ProfileLayout(bytes), section, key, value);
+}
+
+std::optional<std::string> BytesAfterSectionDelete(std::string_view bytes, std::string_view section) {
+  if (IsWideText(bytes)) return std::nullopt;
+  return RemoveSection(ProfileLayout(bytes), section);
+}
+
+std::optional<std::string> SectionLines(std::string_view bytes, std::string_view section) {
+  ProfileLayout layout(bytes);
+  std::optional<SectionSpan> span = layout.FindSection(section);
+  if (!span) return std::nullopt;
+  std::string text;
+  for (std::string_view line : SectionEntries(layout, *span)) {
+    if (!text.empty()) text += '\n';
+    text.append(line);
+  }
+  return text;
+}
+
+std::optional<std::string> KeyValue(std::string_view bytes, std::string_view section, std::string_view key) {
+  std::optional<std::string_view> value = FindEntryValue(ProfileLayout(bytes), section, key);
+  if (!value) return std::nullopt;
+  return std::string(*value);
+}
+
 bool WriteProfileSection(const std::string& path, std::string_view section, const char* text,
                          const platform::UpdateLock* held) {
   std::vector<std::string_view> lines = SplitSectionText(text);
@@ -106,9 +153,7 @@ size_t GetProfileString(const std::string& path, std::string_view section, std::
   std::string bytes;
   bool exists = false;
   if (!LoadProfile(path, bytes, exists) || !exists) return CopyCut(fallback, buffer);
-  ProfileLayout layout(bytes);
-  std::optional<std::string_view> value = FindEntryValue(layout, section, key);
-  return CopyCut(value ? *value : fallback, buffer);
+  return StringFromBytes(bytes, section, key, fallback, buffer);
 }
 
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,

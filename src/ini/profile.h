@@ -20,6 +20,7 @@
 // write keeps them where they were.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -65,5 +66,22 @@ bool DeleteProfileSection(const std::string& path, std::string_view section);
 // section of a name counts. False when the file, section or key is missing.
 bool ReadProfileString(const std::string& path, const std::string& section, const std::string& key,
                        std::string& value);
+
+// The same reads and writes on bytes in memory: a dry run reads and edits the
+// bytes it plans for a file. The writes give the bytes the file would hold,
+// or nothing where a write to such a file fails (UTF-16 text, no section to
+// delete).
+size_t SectionFromBytes(std::string_view bytes, std::string_view section, std::span<char> buffer);
+size_t StringFromBytes(std::string_view bytes, std::string_view section, std::string_view key,
+                       std::string_view fallback, std::span<char> buffer);
+std::optional<std::string> BytesAfterSectionWrite(std::string_view bytes, std::string_view section, const char* text);
+std::optional<std::string> BytesAfterStringWrite(std::string_view bytes, std::string_view section,
+                                                 std::string_view key, std::string_view value);
+std::optional<std::string> BytesAfterSectionDelete(std::string_view bytes, std::string_view section);
+
+// The section's lines joined by LF (nothing when there is no such section),
+// and a key's value in it: what a report shows before and after a write.
+std::optional<std::string> SectionLines(std::string_view bytes, std::string_view section);
+std::optional<std::string> KeyValue(std::string_view bytes, std::string_view section, std::string_view key);
 
 }  // namespace tav::ini

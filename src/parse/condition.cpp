@@ -5,6 +5,7 @@
 #include "core/text.h"
 #include "platform/fs.h"
 #include "platform/registry.h"
+#include "registry/planned.h"
 #include "registry/registry.h"
 #include "sync/time_rule.h"
 
@@ -20,7 +21,13 @@ const std::string& EntryText(const ArgumentArray& args, size_t index) {
 int EntryNumber(const ArgumentArray& args, size_t index) { return index < args.size() ? args[index].number : 0; }
 
 // Does any file or directory match the path (wildcards in its last part)?
-bool PathExists(const std::string& path) {
+// Under WHATIF a file that an earlier statement would create or delete counts
+// as it would be.
+bool PathExists(const InterpreterState& st, const std::string& path) {
+  if (st.options.whatIf) {
+    auto planned = st.plan.files.find(platform::FullPath(platform::NativePath(path)));
+    if (planned != st.plan.files.end()) return planned->second.exists;
+  }
   platform::FindData found;
   return platform::FindFirst(path, found);
 }
@@ -44,6 +51,7 @@ bool FilesEqual(const std::string& first, const std::string& second) {
 // Opens the key only to see that it exists; the current key is the same
 // before and after.
 bool KeyExists(InterpreterState& st, const std::string& computer, const std::string& keyPath) {
+  if (st.options.whatIf) return registry::PlannedKeyExists(st, registry::FullKeyPath(st, computer, keyPath));
   platform::RegKey saved = st.currentKey;
   bool opened = registry::OpenKeyPath(st, computer, keyPath);
   if (opened && st.currentKey != nullptr && st.currentKey != saved) platform::RegClose(st.currentKey);
@@ -52,10 +60,10 @@ bool KeyExists(InterpreterState& st, const std::string& computer, const std::str
 }
 
 bool ValueExists(InterpreterState& st, const std::string& name) {
-  if (st.currentKey == nullptr) return false;
   uint32_t type = 0;
   std::vector<uint8_t> data;
-  int status = platform::RegQueryValue(st.currentKey, name, type, data);
+  int status = registry::QueryCurrentValue(st, name, type, data);
+  if (status == platform::kRegInvalidHandle) return false;
   if (status == platform::kRegOk) return true;
   if (status == platform::kRegNoTranslation) {
     // The value exists; only its text has no form in the code page, which
@@ -73,7 +81,7 @@ ConditionResult Evaluate(InterpreterState& st, const ArgumentArray& args) {
   const std::string& second = EntryText(args, kEntrySecond);
   switch (code) {
     case kCondExist:
-      return FromBool(PathExists(first));
+      return FromBool(PathExists(st, first));
     case kCondFilesEqual:
       return FromBool(FilesEqual(first, second));
     case kCondRegKeyExist:

@@ -8,6 +8,7 @@
 #include "core/text.h"
 #include "parse/condition.h"
 #include "platform/registry.h"
+#include "registry/planned.h"
 #include "registry/registry.h"
 #include "registry/value_data.h"
 
@@ -87,10 +88,10 @@ bool WrittenValueFitsSomeType(const std::string& written) {
 }
 
 ConditionResult EvaluateRegValue(InterpreterState& st, int op, const std::string& name, const std::string& written) {
-  if (st.currentKey == nullptr) return ConditionResult::kFalse;
   uint32_t type = 0;
   std::vector<uint8_t> data;
-  int status = platform::RegQueryValue(st.currentKey, name, type, data);
+  int status = registry::QueryCurrentValue(st, name, type, data);
+  if (status == platform::kRegInvalidHandle) return ConditionResult::kFalse;
   if (status != platform::kRegOk) {
     registry::ReportStoreDiagnostic(st);
     // Stored text that has no form in the code page cannot be compared: the

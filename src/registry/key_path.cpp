@@ -5,6 +5,7 @@
 #include "core/messages.h"
 #include "core/text.h"
 #include "platform/console.h"
+#include "registry/planned.h"
 #include "registry/registry.h"
 
 namespace tav::registry {
@@ -117,7 +118,11 @@ bool RegOpenKey(InterpreterState& st, const ArgumentArray* args) {
   if (args == nullptr || args->size() < 2) return false;
   const std::string& computer = (*args)[0].text;
   const std::string& path = (*args)[1].text;
+  if (st.options.whatIf) return PlanOpenKey(st, computer, path);
   st.errorCode = kErrNone;
+  std::string full = FullKeyPath(st, computer, path);
+  st.currentKeyPath.clear();
+  bool existed = st.report.Collecting() && !full.empty() && PlannedKeyExists(st, full);
   bool underCurrentKey = IsLocalComputer(computer) && !BeginsWithRootName(path);
   if (!underCurrentKey) CloseCurrentKey(st);
   platform::RegKey key = OpenKeyByPath(st, computer, path, KeyOpen::OrCreate);
@@ -128,6 +133,8 @@ bool RegOpenKey(InterpreterState& st, const ArgumentArray* args) {
     return false;
   }
   st.currentKey = key;
+  st.currentKeyPath = full;
+  if (st.report.Collecting() && !existed && !full.empty()) RecordKeyChange(st, full, true);
   return true;
 }
 

@@ -7,6 +7,7 @@
 #include "core/messages.h"
 #include "core/text.h"
 #include "registry/key_path.h"
+#include "registry/planned.h"
 #include "registry/registry.h"
 #include "registry/value_data.h"
 
@@ -90,23 +91,40 @@ bool RegSetValue(InterpreterState& st, const ArgumentArray* args) {
   if (!type) return FailSetValue(st);
   std::vector<uint8_t> data;
   if (!ParseValueData(*type, (*args)[2].text, data)) return FailSetValue(st);
+  if (st.options.whatIf) return PlanSetValue(st, name, *type, data) || FailSetValue(st);
+  // The value before, for the report.
+  uint32_t oldType = 0;
+  std::vector<uint8_t> oldData;
+  int oldStatus = st.report.Collecting() ? QueryCurrentValue(st, name, oldType, oldData) : platform::kRegNotFound;
   // Data longer than 255 bytes is stored whole.
   if (st.currentKey == nullptr || !Succeeded(st, platform::RegSetValue(st.currentKey, name, *type, data))) {
     return FailSetValue(st);
   }
+  if (st.report.Collecting()) RecordValueChange(st, name, oldStatus, oldType, oldData, true, *type, data);
   return true;
 }
 
 bool RegDeleteValue(InterpreterState& st, const ArgumentArray* args) {
-  if (args == nullptr || args->empty() || st.currentKey == nullptr) return false;
-  return Succeeded(st, platform::RegDeleteValue(st.currentKey, (*args)[0].text));
+  if (args == nullptr || args->empty()) return false;
+  const std::string& name = (*args)[0].text;
+  if (st.options.whatIf) return PlanDeleteValue(st, name);
+  if (st.currentKey == nullptr) return false;
+  uint32_t oldType = 0;
+  std::vector<uint8_t> oldData;
+  int oldStatus = st.report.Collecting() ? QueryCurrentValue(st, name, oldType, oldData) : platform::kRegNotFound;
+  if (!Succeeded(st, platform::RegDeleteValue(st.currentKey, name))) return false;
+  if (st.report.Collecting()) RecordValueChange(st, name, oldStatus, oldType, oldData, false, 0, {});
+  return true;
 }
 
 bool RegDeleteKey(InterpreterState& st, const ArgumentArray* args) {
   if (args == nullptr || args->size() < 2) return false;
+  if (st.options.whatIf) return PlanDeleteKey(st, (*args)[0].text, (*args)[1].text);
+  std::string full = st.report.Collecting() ? FullKeyPath(st, (*args)[0].text, (*args)[1].text) : std::string();
   int depth = st.deleteDepth;
   bool deleted = DeleteKeyTree(st, (*args)[0].text, (*args)[1].text);
   st.deleteDepth = depth;
+  if (deleted && !full.empty()) RecordKeyChange(st, full, false);
   return deleted;
 }
 

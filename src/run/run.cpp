@@ -7,6 +7,7 @@
 #include "external/external.h"
 #include "parse/arguments.h"
 #include "platform/registry.h"
+#include "run/report.h"
 #include "platform/system.h"
 #include "registry/registry.h"
 #include "core/user_interface.h"
@@ -22,6 +23,7 @@ size_t LineEndAt(const InterpreterState& st, size_t from) {
 
 void StartRun(InterpreterState& st) {
   st.currentKey = nullptr;
+  st.currentKeyPath.clear();
   st.deleteDepth = 0;
   st.ifDepth = 0;
   if (!st.options.noAbort) st.ui->EnableControl(kAbortButton, true);
@@ -30,6 +32,9 @@ void StartRun(InterpreterState& st) {
   st.position = 0;
   PrintMessage(st, Format("%c**** %s ****\n%cUnattended update interpreter, %s build\n", kInfoMarker,
                           kProductVersion, kInfoMarker, platform::SystemName()));
+  if (st.options.whatIf) {
+    PrintMessage(st, Format("%cWHATIF: a dry run: nothing is written, created, deleted or run.\n", kInfoMarker));
+  }
 }
 
 void EndRun(InterpreterState& st) {
@@ -60,17 +65,20 @@ void RecordFailure(InterpreterState& st, const std::string& what) {
   WriteDebugLog(st, Format("\"%s\" was unsuccessful.\r\nCause: %s\r\n", what.c_str(), ErrorText(st.errorCode)));
 }
 
-void RunStatement(InterpreterState& st, int index, const std::string& line) {
+void RunStatement(InterpreterState& st, ReportFile& report, int index, const std::string& line) {
   const CommandEntry& entry = Command(index);
+  // A statement of several lines is reported at its first.
+  uint32_t first = st.lineNumber;
   RecordLine(st, "Processing command", line);
   std::optional<ArgumentArray> args = ParseArguments(st, index);
   if (st.options.trace) TraceWait(st);
   if (st.stopRequested) return;
   bool ok = entry.handler(st, args ? &*args : nullptr);
   if (!ok) RecordFailure(st, entry.name);
+  report.Statement(first, entry.name, line, ok);
 }
 
-void RunExternalLine(InterpreterState& st, const std::string& line) {
+void RunExternalLine(InterpreterState& st, ReportFile& report, const std::string& line) {
   st.ui->SetControlText(kStatusLine, "Spawning external command.");
   if (st.ui->HasOutputWindow()) st.ui->SetOutputTitle(Format("%s - \"%s\"", kOutputTitle, line.c_str()));
   RecordLine(st, "Executing external command", line);
@@ -79,10 +87,11 @@ void RunExternalLine(InterpreterState& st, const std::string& line) {
   bool ok = RunExternalCommand(st, line);
   if (!st.stopRequested) st.ui->SetOutputTitle(kOutputTitle);
   if (!ok) RecordFailure(st, line);
+  report.Statement(st.lineNumber, "external", line, ok);
 }
 
 // Handles the line that begins at the position.
-void RunLine(InterpreterState& st) {
+void RunLine(InterpreterState& st, ReportFile& report) {
   size_t end = LineEndAt(st, st.position);
   std::string_view line(st.programText.data() + st.position, end - st.position);
   if (IsLabelLine(line) || IsCommentLine(line)) return;
@@ -91,9 +100,9 @@ void RunLine(InterpreterState& st) {
   std::string buffer = st.programText.substr(st.position, end - st.position);
   int index = LookupCommand(st);
   if (index >= 0) {
-    RunStatement(st, index, buffer);
+    RunStatement(st, report, index, buffer);
   } else {
-    RunExternalLine(st, buffer);
+    RunExternalLine(st, report, buffer);
   }
 }
 
@@ -118,16 +127,18 @@ void TraceWait(InterpreterState& st) {
 
 int RunProgram(InterpreterState& st) {
   StartRun(st);
+  ReportFile report(st);
   while (!st.AtEnd() && !st.stopRequested) {
     st.ui->SetControlText(kLineNumber, Format("%u", st.lineNumber));
-    RunLine(st);
+    RunLine(st, report);
     ++st.lineNumber;
     size_t lf = st.programText.find('\n', st.position);
     st.position = lf == std::string::npos ? st.programText.size() : lf + 1;
   }
   EndRun(st);
-  if (st.userAbort) return kErrUserAbort;
-  return st.errorCode;
+  int code = st.userAbort ? static_cast<int>(kErrUserAbort) : st.errorCode;
+  report.Finish(code);
+  return code;
 }
 
 }  // namespace tav

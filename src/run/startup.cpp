@@ -162,7 +162,8 @@ bool AsksForCheck(const std::vector<std::string>& words) {
 
 bool ReadOptions(InterpreterState& st, const std::vector<std::string>& words) {
   Options& o = st.options;
-  o.debug = o.trace = o.noAbort = o.quiet = false;
+  o.debug = o.trace = o.noAbort = o.quiet = o.whatIf = false;
+  o.reportPath.clear();
   o.check = AsksForCheck(words);
   o.checkStrict = std::any_of(words.begin(), words.end(), [](const std::string& word) { return IsStrictCheckWord(word); });
   // The output window is set up only after all option words are read, so the
@@ -191,6 +192,12 @@ bool ReadOptions(InterpreterState& st, const std::vector<std::string>& words) {
       std::string name = platform::NativePath(word.substr(4));
       o.logPath = name.empty() ? name : platform::FullPath(name);
       platform::RemoveFile(o.logPath);
+    } else if (StartsWithNoCase(word, "WHATIF")) {
+      o.whatIf = true;
+    } else if (StartsWithNoCase(word, "REPORT ")) {
+      // Fixed to its full path now, as the LOG file's name is.
+      std::string name = platform::NativePath(word.substr(7));
+      if (!name.empty()) o.reportPath = platform::FullPath(name);
     } else if (IsCheckWord(word)) {
       // Taken before the loop: DEBUG must know of it wherever it stands.
     } else {

@@ -78,7 +78,48 @@ std::string FormatReportLine(std::string_view when, ReportAction action, std::st
                 size.c_str(), AttributeText(data.attributes).c_str());
 }
 
+// The run report's name of an action; nothing for the old file of an
+// overwrite, which the overwrite itself stands for.
+static const char* ChangeName(ReportAction action) {
+  switch (action) {
+    case ReportAction::kAdd:
+      return "add";
+    case ReportAction::kDelete:
+      return "delete";
+    case ReportAction::kOverwriteAdd:
+      return "overwrite";
+    case ReportAction::kRenameAdd:
+      return "rename-to";
+    case ReportAction::kRenameDelete:
+      return "rename-from";
+    case ReportAction::kOverwriteDelete:
+      break;
+  }
+  return nullptr;
+}
+
+// Under WHATIF a report line is shown instead of written, and the file is
+// planned as it would be after the action.
+static void RecordFileChange(SyncContext& ctx, ReportAction action, const std::string& path, const platform::FindData& data) {
+  InterpreterState& st = ctx.st;
+  if (st.options.whatIf) {
+    PrintMessage(st, Format("%cWHATIF: ", kInfoMarker) + FormatReportLine(CurrentTimeText(), action, path, data));
+    bool exists = action != ReportAction::kDelete && action != ReportAction::kRenameDelete;
+    st.plan.files[platform::FullPath(path)] = PlannedChanges::File{exists, std::nullopt};
+  }
+  const char* name = ChangeName(action);
+  if (name == nullptr) return;
+  Change change;
+  change.kind = "file";
+  change.target = path;
+  change.name = name;
+  change.size = data.IsDirectory() ? 0 : data.size;
+  change.directory = data.IsDirectory();
+  st.report.AddChange(std::move(change));
+}
+
 void WriteReportLine(SyncContext& ctx, ReportAction action, const std::string& path, const platform::FindData& data) {
+  RecordFileChange(ctx, action, path, data);
   if (!ctx.request.hasReport || !ctx.reportFile.IsOpen()) return;
   ctx.reportFile.Write(FormatReportLine(CurrentTimeText(), action, path, data));
 }

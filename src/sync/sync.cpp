@@ -20,6 +20,8 @@ constexpr const char* kConflictLogName = "!SYN0000.TXT";
 
 void OpenReportFiles(SyncContext& ctx) {
   const SyncRequest& request = ctx.request;
+  // A dry run writes neither: its report lines go to the output.
+  if (ctx.st.options.whatIf) return;
   if (request.hasReport) {
     ctx.reportFile = platform::OpenFile(platform::NativePath(request.report), platform::OpenMode::AppendAlways);
   }
@@ -141,6 +143,8 @@ bool SynchronizeDir(InterpreterState& st, const ArgumentArray* args) {
   if (!RequestIsValid(ctx.request)) {
     ReportError(st, kErrConstruction);
   } else {
+    // A dry run plans the statement as ReportOnly does.
+    if (st.options.whatIf) ctx.request.reportOnly = true;
     OpenReportFiles(ctx);
     if (!st.stopRequested) {
       EnableLabels(st, true);
