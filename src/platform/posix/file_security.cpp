@@ -8,9 +8,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
 #include <vector>
 
+#include "platform/directory_handle.h"
 #include "platform/file_ops.h"
+#include "platform/posix/posix_util.h"
 
 namespace tav::platform {
 
@@ -36,15 +39,48 @@ mode_t CurrentUmask() {
   return mask;
 }
 
-// Reads an access-control list of a path in the system's stored form.
-AclStatus ReadAcl(const std::string& path, AclKind kind, std::string& data, int& error) {
+// An entry opened as itself (a link as the link), so that its owner, mode and
+// lists are read and changed on the very object that was checked, wherever
+// its name points meanwhile. An O_PATH descriptor has no calls of its own for
+// modes and extended attributes: they go through its name under
+// /proc/self/fd, which names the open object and nothing else.
+class Entry {
+ public:
+  Entry(int directory, const std::string& name)
+      : file_(::openat(directory, name.empty() ? "." : name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC)) {}
+  bool IsOpen() const { return file_.IsOpen(); }
+  int Fd() const { return static_cast<int>(file_.Handle()); }
+  std::string Path() const { return "/proc/self/fd/" + std::to_string(Fd()); }
+
+ private:
+  File file_;
+};
+
+// Gives an entry new permission bits; a link is left alone.
+bool SetEntryMode(const Entry& entry, uint32_t attributes, int& error) {
+  struct stat info {};
+  if (::fstat(entry.Fd(), &info) != 0) {
+    error = errno;
+    return false;
+  }
+  if (S_ISLNK(info.st_mode)) return true;
+  if (::chmod(entry.Path().c_str(), static_cast<mode_t>(attributes & 07777)) != 0) {
+    error = errno;
+    return false;
+  }
+  return true;
+}
+
+// Reads an access-control list of an entry in the system's stored form.
+AclStatus ReadAcl(const Entry& entry, AclKind kind, std::string& data, int& error) {
   data.clear();
   const char* name = AclAttribute(kind);
+  std::string path = entry.Path();
   for (;;) {
-    ssize_t size = ::lgetxattr(path.c_str(), name, nullptr, 0);
+    ssize_t size = ::getxattr(path.c_str(), name, nullptr, 0);
     if (size < 0) break;
     std::vector<char> buffer(static_cast<size_t>(size) + 1);
-    ssize_t got = ::lgetxattr(path.c_str(), name, buffer.data(), buffer.size());
+    ssize_t got = ::getxattr(path.c_str(), name, buffer.data(), buffer.size());
     if (got >= 0) {
       data.assign(buffer.data(), static_cast<size_t>(got));
       return AclStatus::kPresent;
@@ -59,10 +95,11 @@ AclStatus ReadAcl(const std::string& path, AclKind kind, std::string& data, int&
 
 // Writes a list read by ReadAcl; an empty data removes the list. A missing
 // list on removal is success.
-AclStatus WriteAcl(const std::string& path, AclKind kind, const std::string& data, int& error) {
+AclStatus WriteAcl(const Entry& entry, AclKind kind, const std::string& data, int& error) {
   const char* name = AclAttribute(kind);
-  int result = data.empty() ? ::lremovexattr(path.c_str(), name)
-                            : ::lsetxattr(path.c_str(), name, data.data(), data.size(), 0);
+  std::string path = entry.Path();
+  int result = data.empty() ? ::removexattr(path.c_str(), name)
+                            : ::setxattr(path.c_str(), name, data.data(), data.size(), 0);
   if (result == 0) return data.empty() ? AclStatus::kAbsent : AclStatus::kPresent;
   if (data.empty() && errno == ENODATA) return AclStatus::kAbsent;
   if (IsUnsupported(errno)) return AclStatus::kUnsupported;
@@ -138,32 +175,44 @@ bool SetTimes(const std::string& path, const FileStatus& times, int& error) {
   return true;
 }
 
-bool ReadSecurity(const std::string& path, bool /*audit*/, SecurityInfo& out, std::vector<SecurityIssue>& issues) {
+bool ReadSecurity(const std::string& path, bool audit, SecurityInfo& out, std::vector<SecurityIssue>& issues) {
+  DirectoryHandle directory = DirectoryHandle::Open(DirectoryOf(path), true);
+  return directory.ReadSecurity(FileTitle(path), audit, out, issues);
+}
+
+bool DirectoryHandle::ReadSecurity(const std::string& name, bool /*audit*/, SecurityInfo& out,
+                                   std::vector<SecurityIssue>& issues) const {
   // POSIX keeps no audit list of its own: the request for it changes nothing.
   SecurityInfo::Data& data = out.Get();
-  if (::lstat(path.c_str(), &data.info) != 0) {
+  Entry source(static_cast<int>(handle_), name);
+  if (!source.IsOpen() || ::fstat(source.Fd(), &data.info) != 0) {
     issues.push_back({SecurityIssueKind::kNotObtained, errno});
     return false;
   }
   if (S_ISLNK(data.info.st_mode)) return true;
-  data.access.status = ReadAcl(path, AclKind::kAccess, data.access.data, data.access.error);
+  data.access.status = ReadAcl(source, AclKind::kAccess, data.access.data, data.access.error);
   if (S_ISDIR(data.info.st_mode)) {
-    data.defaults.status = ReadAcl(path, AclKind::kDefault, data.defaults.data, data.defaults.error);
+    data.defaults.status = ReadAcl(source, AclKind::kDefault, data.defaults.data, data.defaults.error);
   }
   return true;
+}
+
+bool DirectoryHandle::SetAttributes(const std::string& name, uint32_t attributes, int& error) const {
+  Entry entry(static_cast<int>(handle_), name);
+  if (!entry.IsOpen()) {
+    error = errno;
+    return false;
+  }
+  return SetEntryMode(entry, attributes, error);
 }
 
 namespace {
 
 // Owner and group where they differ; true when the target has the source's.
-bool CopyOwner(const struct stat& source, const std::string& target, std::vector<SecurityIssue>& issues) {
-  struct stat current {};
-  if (::lstat(target.c_str(), &current) != 0) {
-    issues.push_back({SecurityIssueKind::kNotSet, errno});
-    return false;
-  }
+bool CopyOwner(const struct stat& source, const Entry& target, const struct stat& current,
+               std::vector<SecurityIssue>& issues) {
   if (current.st_uid == source.st_uid && current.st_gid == source.st_gid) return true;
-  if (::lchown(target.c_str(), source.st_uid, source.st_gid) != 0) {
+  if (::fchownat(target.Fd(), "", source.st_uid, source.st_gid, AT_EMPTY_PATH) != 0) {
     issues.push_back({SecurityIssueKind::kNotSet, errno});
     return false;
   }
@@ -171,7 +220,7 @@ bool CopyOwner(const struct stat& source, const std::string& target, std::vector
 }
 
 // One access-control list onto target; false after a problem that ends the copy.
-bool CopyAcl(const AclCopy& acl, const std::string& target, AclKind kind, std::vector<SecurityIssue>& issues) {
+bool CopyAcl(const AclCopy& acl, const Entry& target, AclKind kind, std::vector<SecurityIssue>& issues) {
   if (acl.status == AclStatus::kFailed) {
     issues.push_back({SecurityIssueKind::kNotObtained, acl.error});
     return false;
@@ -197,20 +246,33 @@ bool CopyAcl(const AclCopy& acl, const std::string& target, AclKind kind, std::v
 }  // namespace
 
 void WriteSecurity(const std::string& path, const SecurityInfo& info, std::vector<SecurityIssue>& issues) {
+  DirectoryHandle directory = DirectoryHandle::Open(DirectoryOf(path), true);
+  directory.WriteSecurity(FileTitle(path), info, issues);
+}
+
+void DirectoryHandle::WriteSecurity(const std::string& name, const SecurityInfo& info,
+                                    std::vector<SecurityIssue>& issues) const {
   // Reading and changing owners and lists needs no privilege to be claimed
   // here; what is not permitted fails with its issue.
   const SecurityInfo::Data& data = info.Get();
-  bool ownerCopied = CopyOwner(data.info, path, issues);
-  if (S_ISLNK(data.info.st_mode)) return;
+  Entry target(static_cast<int>(handle_), name);
+  struct stat current {};
+  if (!target.IsOpen() || ::fstat(target.Fd(), &current) != 0) {
+    issues.push_back({SecurityIssueKind::kNotSet, errno});
+    return;
+  }
+  bool ownerCopied = CopyOwner(data.info, target, current, issues);
+  // A link carries no bits or lists of its own.
+  if (S_ISLNK(data.info.st_mode) || S_ISLNK(current.st_mode)) return;
   // Set-user and set-group bits only go with the source's own owner.
   uint32_t bits = data.info.st_mode & (ownerCopied ? 07777 : 0777);
   int error = 0;
-  if (!SetAttributes(path, bits, error)) {
+  if (!SetEntryMode(target, bits, error)) {
     issues.push_back({SecurityIssueKind::kNotSet, error});
     return;
   }
-  if (!CopyAcl(data.access, path, AclKind::kAccess, issues)) return;
-  if (S_ISDIR(data.info.st_mode)) CopyAcl(data.defaults, path, AclKind::kDefault, issues);
+  if (!CopyAcl(data.access, target, AclKind::kAccess, issues)) return;
+  if (S_ISDIR(data.info.st_mode)) CopyAcl(data.defaults, target, AclKind::kDefault, issues);
 }
 
 }  // namespace tav::platform
