@@ -41,19 +41,40 @@ mode_t CurrentUmask() {
 
 // An entry opened as itself (a link as the link), so that its owner, mode and
 // lists are read and changed on the very object that was checked, wherever
-// its name points meanwhile. An O_PATH descriptor has no calls of its own for
-// modes and extended attributes: they go through its name under
-// /proc/self/fd, which names the open object and nothing else.
+// its name points meanwhile. A file or directory is opened for reading, which
+// offers calls on the descriptor for all of these (O_NONBLOCK: a FIFO put in
+// its place does not wait). Where that is not permitted, or for a link, an
+// O_PATH descriptor is taken instead: it has no calls of its own for modes
+// and extended attributes, which then go through its name under
+// /proc/self/fd, naming the open object and nothing else.
 class Entry {
  public:
-  Entry(int directory, const std::string& name)
-      : file_(::openat(directory, name.empty() ? "." : name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC)) {}
+  Entry(int directory, const std::string& name) {
+    const char* entry = name.empty() ? "." : name.c_str();
+    file_ = File(::openat(directory, entry, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    readable_ = file_.IsOpen();
+    if (!readable_) file_ = File(::openat(directory, entry, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  }
   bool IsOpen() const { return file_.IsOpen(); }
   int Fd() const { return static_cast<int>(file_.Handle()); }
-  std::string Path() const { return "/proc/self/fd/" + std::to_string(Fd()); }
+
+  int Chmod(mode_t mode) const { return readable_ ? ::fchmod(Fd(), mode) : ::chmod(Path().c_str(), mode); }
+  ssize_t GetAttribute(const char* name, void* value, size_t size) const {
+    return readable_ ? ::fgetxattr(Fd(), name, value, size) : ::getxattr(Path().c_str(), name, value, size);
+  }
+  int SetAttribute(const char* name, const std::string& value) const {
+    return readable_ ? ::fsetxattr(Fd(), name, value.data(), value.size(), 0)
+                     : ::setxattr(Path().c_str(), name, value.data(), value.size(), 0);
+  }
+  int RemoveAttribute(const char* name) const {
+    return readable_ ? ::fremovexattr(Fd(), name) : ::removexattr(Path().c_str(), name);
+  }
 
  private:
+  std::string Path() const { return "/proc/self/fd/" + std::to_string(Fd()); }
+
   File file_;
+  bool readable_ = false;
 };
 
 // Gives an entry new permission bits; a link is left alone.
@@ -64,7 +85,7 @@ bool SetEntryMode(const Entry& entry, uint32_t attributes, int& error) {
     return false;
   }
   if (S_ISLNK(info.st_mode)) return true;
-  if (::chmod(entry.Path().c_str(), static_cast<mode_t>(attributes & 07777)) != 0) {
+  if (entry.Chmod(static_cast<mode_t>(attributes & 07777)) != 0) {
     error = errno;
     return false;
   }
@@ -75,12 +96,11 @@ bool SetEntryMode(const Entry& entry, uint32_t attributes, int& error) {
 AclStatus ReadAcl(const Entry& entry, AclKind kind, std::string& data, int& error) {
   data.clear();
   const char* name = AclAttribute(kind);
-  std::string path = entry.Path();
   for (;;) {
-    ssize_t size = ::getxattr(path.c_str(), name, nullptr, 0);
+    ssize_t size = entry.GetAttribute(name, nullptr, 0);
     if (size < 0) break;
     std::vector<char> buffer(static_cast<size_t>(size) + 1);
-    ssize_t got = ::getxattr(path.c_str(), name, buffer.data(), buffer.size());
+    ssize_t got = entry.GetAttribute(name, buffer.data(), buffer.size());
     if (got >= 0) {
       data.assign(buffer.data(), static_cast<size_t>(got));
       return AclStatus::kPresent;
@@ -97,9 +117,7 @@ AclStatus ReadAcl(const Entry& entry, AclKind kind, std::string& data, int& erro
 // list on removal is success.
 AclStatus WriteAcl(const Entry& entry, AclKind kind, const std::string& data, int& error) {
   const char* name = AclAttribute(kind);
-  std::string path = entry.Path();
-  int result = data.empty() ? ::removexattr(path.c_str(), name)
-                            : ::setxattr(path.c_str(), name, data.data(), data.size(), 0);
+  int result = data.empty() ? entry.RemoveAttribute(name) : entry.SetAttribute(name, data);
   if (result == 0) return data.empty() ? AclStatus::kAbsent : AclStatus::kPresent;
   if (data.empty() && errno == ENODATA) return AclStatus::kAbsent;
   if (IsUnsupported(errno)) return AclStatus::kUnsupported;
