@@ -16,6 +16,8 @@
 
 namespace tav::platform {
 
+class DirectoryHandle;
+
 enum class ListStatus {
   kOk,
   kOpenFailed,  // the listing could not be started
@@ -93,6 +95,9 @@ class StagingDirectory {
   // Opens the directory of destination, or keeps it when it is open already
   // with at least this much checked.
   bool OpenFor(const std::string& destination, size_t trustedLength, int& error);
+  // Opens the directory that a walk holds open (or keeps it when it is open
+  // already); destinations staged afterwards must lie in it.
+  bool OpenIn(const DirectoryHandle& directory, int& error);
   void Close();
   bool IsOpen() const { return handle_.IsOpen(); }
   intptr_t Handle() const { return handle_.Handle(); }
@@ -100,6 +105,9 @@ class StagingDirectory {
   std::string NextName();
 
  private:
+  // Keeps an opened directory, with the shared lock taken.
+  bool Hold(File opened, const std::string& directory, size_t trustedLength, int& error);
+
   File handle_;
   std::string path_;
   size_t trustedLength_ = 0;
@@ -127,6 +135,8 @@ class StagedFile {
   bool CreateLink(const std::string& destination, const std::string& target, size_t trustedLength, int& error);
   File& Data() { return file_; }
   const std::string& TemporaryPath() const { return temporary_; }
+  // The temporary's name in the destination's directory.
+  const std::string& TemporaryName() const { return temporaryName_; }
   // Writes the data out to the device first when asked (and waits for it),
   // closes the temporary and renames it over the destination.
   bool Commit(bool flush, int& error);

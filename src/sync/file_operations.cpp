@@ -1,9 +1,11 @@
 #include "sync/file_operations.h"
 
+#include <deque>
 #include <new>
 
 #include "core/messages.h"
 #include "core/text.h"
+#include "platform/directory_handle.h"
 #include "platform/file_ops.h"
 #include "sync/paths.h"
 #include "sync/reports.h"
@@ -37,46 +39,50 @@ bool ObtainCopyBuffer(SyncContext& ctx) {
   return true;
 }
 
-// How much of the way to a destination's directory may pass through links:
-// the statement's own To (which the user may have named through one), and,
-// for a directory known to be real, everything above it.
-size_t TrustedLength(const SyncContext& ctx, const std::string& destination, bool directoryChecked) {
-  size_t trusted = directoryChecked ? ParentPath(ParentPath(destination)).size() : 0;
-  return trusted > ctx.toRoot.size() ? trusted : ctx.toRoot.size();
-}
-
 void ReportCopyFailure(SyncContext& ctx, const char* text, const std::string& path, int error) {
   SyncError(ctx.st, WithCause(Format(text, path.c_str()), error));
 }
 
-void FinishAndCommit(SyncContext& ctx, platform::StagedFile& staged, const std::string& source,
-                     const std::string& destination, const platform::FileStatus& status) {
+void FinishAndCommit(SyncContext& ctx, platform::StagedFile& staged, const std::string& name,
+                     const std::string& toName, const platform::FileStatus& status) {
   int error = 0;
-  const std::string& temporary = staged.TemporaryPath();
-  if (!status.isLink) platform::SetAttributes(temporary, platform::CopiedAttributes(status, ctx.request.preserve, ctx.newAttributes), error);
-  CopySecurityInfo(ctx, source, temporary, destination);
-  platform::SetTimes(temporary, status, error);
+  const platform::DirectoryHandle& to = ctx.Right();
+  const std::string& temporary = staged.TemporaryName();
+  if (!status.isLink) to.SetAttributes(temporary, platform::CopiedAttributes(status, ctx.request.preserve, ctx.newAttributes), error);
+  CopySecurityInfo(ctx, ctx.Left(), name, to, temporary, to.PathOf(toName));
+  to.SetTimes(temporary, status, error);
   // The user's old file is replaced only by a copy that is safely on disk.
-  bool replacing = platform::PathExists(destination);
+  bool replacing = to.Exists(toName);
   if (!staged.Commit(replacing, error)) {
-    ReportCopyFailure(ctx, "File %s could not be copied to.", destination, error);
+    ReportCopyFailure(ctx, "File %s could not be copied to.", to.PathOf(toName), error);
   }
 }
 
-void CopyLink(SyncContext& ctx, const std::string& source, const std::string& destination,
-              const platform::FileStatus& status, size_t trustedLength) {
+// Opens the destination directory for staging and makes the temporary entry
+// with create(destination); false after a reported failure.
+template <typename Create>
+bool StageIn(SyncContext& ctx, const std::string& destination, Create create) {
+  int error = 0;
+  if (!ctx.staging.OpenIn(ctx.Right(), error) || !create(destination, error)) {
+    ReportCopyFailure(ctx, "File %s could not be copied to.", destination, error);
+    return false;
+  }
+  return true;
+}
+
+void CopyLink(SyncContext& ctx, const std::string& name, const std::string& toName,
+              const platform::FileStatus& status) {
   int error = 0;
   std::string target;
-  if (!platform::ReadLinkTarget(source, target, error)) {
-    ReportCopyFailure(ctx, "File %s could not be copied.", source, error);
+  if (!ctx.Left().ReadLinkTarget(name, target, error)) {
+    ReportCopyFailure(ctx, "File %s could not be copied.", ctx.Left().PathOf(name), error);
     return;
   }
   platform::StagedFile staged(ctx.staging);
-  if (!staged.CreateLink(destination, target, trustedLength, error)) {
-    ReportCopyFailure(ctx, "File %s could not be copied to.", destination, error);
-    return;
-  }
-  FinishAndCommit(ctx, staged, source, destination, status);
+  bool created = StageIn(ctx, ctx.Right().PathOf(toName), [&](const std::string& destination, int& failure) {
+    return staged.CreateLink(destination, target, 0, failure);
+  });
+  if (created) FinishAndCommit(ctx, staged, name, toName, status);
 }
 
 // Copies the data piece by piece; false after a reported failure.
@@ -159,61 +165,82 @@ void CheckFreeSpace(SyncContext& ctx, uint64_t bytes) {
   }
 }
 
-void CopyOneFile(SyncContext& ctx, const std::string& source, const std::string& destination,
-                 bool directoryChecked) {
+void CopyOneFile(SyncContext& ctx, const std::string& name, const std::string& toName) {
   if (ctx.request.reportOnly) return;
+  const platform::DirectoryHandle& from = ctx.Left();
+  std::string source = from.PathOf(name);
   int error = 0;
   platform::FileStatus status;
-  if (!platform::ReadStatus(source, status, error)) {
+  if (!from.ReadStatus(name, status, error)) {
     ReportCopyFailure(ctx, "File %s could not be copied.", source, error);
     return;
   }
   if (status.isLink) {
-    CopyLink(ctx, source, destination, status, TrustedLength(ctx, destination, directoryChecked));
+    CopyLink(ctx, name, toName, status);
     return;
   }
   if (!ObtainCopyBuffer(ctx)) return;
-  platform::File from = platform::OpenForCopy(source);
-  if (!from.IsOpen() || !platform::ReadStatus(from, status, error)) {
-    ReportCopyFailure(ctx, "File %s could not be copied.", source, platform::LastError());
+  platform::File data = from.OpenForCopy(name, error);
+  if (!data.IsOpen() || !platform::ReadStatus(data, status, error)) {
+    ReportCopyFailure(ctx, "File %s could not be copied.", source, error);
     return;
   }
+  std::string destination = ctx.Right().PathOf(toName);
   platform::StagedFile staged(ctx.staging);
-  if (!staged.CreateFile(destination, TrustedLength(ctx, destination, directoryChecked), error)) {
-    ReportCopyFailure(ctx, "File %s could not be copied to.", destination, error);
-    return;
-  }
-  if (!CopyData(ctx, from, staged, source, destination)) return;
-  FinishAndCommit(ctx, staged, source, destination, status);
+  bool created = StageIn(ctx, destination, [&](const std::string& path, int& failure) {
+    return staged.CreateFile(path, 0, failure);
+  });
+  if (!created || !CopyData(ctx, data, staged, source, destination)) return;
+  FinishAndCommit(ctx, staged, name, toName, status);
 }
 
-void DeleteOneFile(SyncContext& ctx, const std::string& path) {
+void DeleteOneFile(SyncContext& ctx, const std::string& name) {
   if (ctx.request.reportOnly) return;
   int error = 0;
-  if (!platform::DeleteFile(path, error)) ReportCopyFailure(ctx, "File %s could not be deleted.", path, error);
+  if (!ctx.Right().DeleteFile(name, error)) {
+    ReportCopyFailure(ctx, "File %s could not be deleted.", ctx.Right().PathOf(name), error);
+  }
 }
 
-bool MakeDirectoryPath(SyncContext& ctx, const std::string& path, bool parentChecked) {
+bool MakeDestinationDirectories(SyncContext& ctx) {
   if (ctx.request.reportOnly) return true;
-  size_t trusted = parentChecked ? ParentPath(path).size() : 0;
-  return platform::MakeDirectories(path, trusted > ctx.toRoot.size() ? trusted : ctx.toRoot.size());
+  std::deque<platform::DirectoryHandle>& dirs = ctx.rightDirs;
+  size_t open = dirs.size();
+  while (open > 0 && !dirs[open - 1].IsOpen()) --open;
+  if (open == 0) {
+    // The statement's own To: the way to it is trusted.
+    if (!platform::MakeDirectories(ctx.toRoot, ctx.toRoot.size())) return false;
+    dirs[0] = platform::DirectoryHandle::Open(ctx.toRoot, true);
+    if (!dirs[0].IsOpen()) return false;
+    open = 1;
+  }
+  for (size_t i = open; i < dirs.size(); ++i) {
+    std::string name = platform::FileTitle(dirs[i].Path());
+    int error = 0;
+    // One that is there already is opened as it is, if it is a real directory.
+    dirs[i - 1].MakeDirectory(name, error);
+    dirs[i] = dirs[i - 1].OpenChild(name);
+    if (!dirs[i].IsOpen()) return false;
+  }
+  return true;
 }
 
-void CopySecurityInfo(SyncContext& ctx, const std::string& source, const std::string& target,
-                      const std::string& shownAs) {
+void CopySecurityInfo(SyncContext& ctx, const platform::DirectoryHandle& from, const std::string& fromName,
+                      const platform::DirectoryHandle& to, const std::string& toName, const std::string& shownAs) {
   if (!ctx.request.copySecurity) return;
   platform::SecurityInfo info;
   std::vector<platform::SecurityIssue> issues;
-  bool readable = platform::ReadSecurity(source, ctx.request.copyAudit, info, issues);
+  std::string source = from.PathOf(fromName);
+  bool readable = from.ReadSecurity(fromName, ctx.request.copyAudit, info, issues);
   ReportSecurityIssues(ctx, issues, source, shownAs);
   if (!readable) return;
   if (ctx.request.reportOnly) {
     // Nothing may change: a target that does not exist fails as a real attempt would.
-    if (!platform::PathExists(target)) WarnNotSet(ctx, shownAs, platform::LastError());
+    if (!to.Exists(toName)) WarnNotSet(ctx, shownAs, platform::LastError());
     return;
   }
   issues.clear();
-  platform::WriteSecurity(target, info, issues);
+  to.WriteSecurity(toName, info, issues);
   ReportSecurityIssues(ctx, issues, source, shownAs);
 }
 

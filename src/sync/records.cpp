@@ -1,5 +1,7 @@
 #include "sync/records.h"
 
+#include "sync/paths.h"
+
 namespace tav::sync {
 
 namespace {
@@ -43,6 +45,26 @@ SyncRequest RequestFromArguments(const ArgumentArray& args, SyncPatterns& patter
   request.filesLike = patterns.filesLike;
   request.dirsLike = patterns.dirsLike;
   return request;
+}
+
+void EnterLeft(SyncContext& ctx, const std::string& name) {
+  ctx.leftDirs.push_back(ctx.Left().OpenChild(name));
+  ctx.leftPath = JoinPath(ctx.leftPath, name);
+}
+
+void EnterRight(SyncContext& ctx, const std::string& name) {
+  ctx.rightDirs.push_back(ctx.Right().OpenChild(name));
+  ctx.rightPath = JoinPath(ctx.rightPath, name);
+}
+
+void LeaveLeft(SyncContext& ctx) {
+  ctx.leftDirs.pop_back();
+  ctx.leftPath = ParentPath(ctx.leftPath);
+}
+
+void LeaveRight(SyncContext& ctx) {
+  ctx.rightDirs.pop_back();
+  ctx.rightPath = ParentPath(ctx.rightPath);
 }
 
 }  // namespace tav::sync

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
 #include "core/state.h"
+#include "platform/directory_handle.h"
 #include "platform/file_ops.h"
 #include "platform/fs.h"
 
@@ -76,6 +78,12 @@ struct SyncContext {
   std::string toRoot;
   std::string leftPath;
   std::string rightPath;
+  // The directories from each root down to leftPath and rightPath, each
+  // opened relative to the one above it without following a link; every
+  // change is made relative to the last of them. A destination directory
+  // that is not there (yet) has an unopened handle.
+  std::deque<platform::DirectoryHandle> leftDirs;
+  std::deque<platform::DirectoryHandle> rightDirs;
   bool recurse = false;
   bool failed = false;
   std::string statusText;
@@ -98,6 +106,15 @@ struct SyncContext {
   platform::NewAttributes newAttributes;
 
   bool StopRequested() const { return st.stopRequested.load(); }
+  const platform::DirectoryHandle& Left() const { return leftDirs.back(); }
+  const platform::DirectoryHandle& Right() const { return rightDirs.back(); }
 };
+
+// Makes the subdirectory name of the current source (destination) directory
+// the current one, and goes back up again.
+void EnterLeft(SyncContext& ctx, const std::string& name);
+void EnterRight(SyncContext& ctx, const std::string& name);
+void LeaveLeft(SyncContext& ctx);
+void LeaveRight(SyncContext& ctx);
 
 }  // namespace tav::sync

@@ -17,7 +17,7 @@ void SortEntries(EntryList& list) {
   });
 }
 
-void RemoveStagingLeftovers(SyncContext& ctx, const std::string& directory, const EntryList& list) {
+void RemoveStagingLeftovers(SyncContext& ctx, const platform::DirectoryHandle& directory, const EntryList& list) {
   if (ctx.request.reportOnly) return;
   bool reserved = std::any_of(list.begin(), list.end(),
                               [](const platform::FindData& entry) { return IsReservedName(entry.name); });
@@ -27,10 +27,10 @@ void RemoveStagingLeftovers(SyncContext& ctx, const std::string& directory, cons
   platform::RemoveStagingLeftovers(directory, list);
 }
 
-bool ScanDirectory(SyncContext& ctx, const std::string& directory, EntryList& list, bool destination) {
-  bool isRoot = directory == ctx.fromRoot || directory == ctx.toRoot;
+bool ScanDirectory(SyncContext& ctx, const platform::DirectoryHandle& handle, EntryList& list, bool destination) {
+  const std::string& directory = handle.Path();
   int error = 0;
-  platform::ListStatus status = platform::ListDirectory(directory, isRoot, list, error);
+  platform::ListStatus status = handle.List(list, error);
   if (status != platform::ListStatus::kOk) {
     const char* text = status == platform::ListStatus::kOpenFailed
                            ? "Error while synchronizing %s.\nAborting Synchronization."
@@ -39,7 +39,7 @@ bool ScanDirectory(SyncContext& ctx, const std::string& directory, EntryList& li
     list.clear();
     return false;
   }
-  if (destination) RemoveStagingLeftovers(ctx, directory, list);
+  if (destination) RemoveStagingLeftovers(ctx, handle, list);
   list.erase(std::remove_if(list.begin(), list.end(),
                             [&](const platform::FindData& entry) { return !AcceptEntry(ctx, entry, directory); }),
              list.end());

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/directory_handle.h"
 #include "platform/fs.h"
 #include "sync/records.h"
 
@@ -17,13 +18,12 @@ int CompareNames(const std::string& a, const std::string& b);
 // Sorts ascending; equal names keep their listing order.
 void SortEntries(EntryList& list);
 // Lists the accepted entries of a directory in name order. On failure the
-// error is reported, the list is empty and false is returned. A statement
-// root may be reached through a symbolic link; a directory below one may not.
-// In a destination directory, the staged copies that killed runs left are
+// error is reported, the list is empty and false is returned. In a
+// destination directory, the staged copies that killed runs left are
 // removed first.
-bool ScanDirectory(SyncContext& ctx, const std::string& directory, EntryList& list, bool destination);
+bool ScanDirectory(SyncContext& ctx, const platform::DirectoryHandle& directory, EntryList& list, bool destination);
 // Removes the staged copies that killed runs left among a destination
 // directory's entries (not under ReportOnly, nor while a copy is live there).
-void RemoveStagingLeftovers(SyncContext& ctx, const std::string& directory, const EntryList& list);
+void RemoveStagingLeftovers(SyncContext& ctx, const platform::DirectoryHandle& directory, const EntryList& list);
 
 }  // namespace tav::sync

@@ -121,10 +121,13 @@ bool RunSynchronization(SyncContext& ctx) {
     return false;
   }
   NormaliseExcludeLists(ctx.request);
+  // The roots as named: the statement may name them through links.
+  ctx.leftDirs.push_back(platform::DirectoryHandle::Open(ctx.leftPath, true));
+  ctx.rightDirs.push_back(platform::DirectoryHandle::Open(ctx.rightPath, true));
   if (platform::DirectoryExists(ctx.rightPath)) {
     SyncWalk(ctx);
   } else {
-    CopyTree(ctx, false);
+    CopyTree(ctx);
   }
   return !ctx.StopRequested();
 }

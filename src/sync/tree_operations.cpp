@@ -27,13 +27,13 @@ void ShowDirectories(SyncContext& ctx) {
 // directory's data, which is what it would have had. Security goes only onto
 // a directory that was made, never through a link in the way of one. True
 // when the directory is there (or would be, under ReportOnly).
-bool CreateDestinationDirectory(SyncContext& ctx, bool& created, bool parentChecked) {
-  bool made = MakeDirectoryPath(ctx, ctx.rightPath, parentChecked);
-  if (made) CopySecurityInfo(ctx, ctx.leftPath, ctx.rightPath, ctx.rightPath);
+bool CreateDestinationDirectory(SyncContext& ctx, bool& created) {
+  bool made = MakeDestinationDirectories(ctx);
+  if (made) CopySecurityInfo(ctx, ctx.Left(), "", ctx.Right(), "", ctx.rightPath);
   created = true;
   platform::FindData data;
   int error = 0;
-  if (!made || !platform::ReadFindData(ctx.rightPath, data, error)) platform::ReadFindData(ctx.leftPath, data, error);
+  if (!made || !ctx.Right().ReadFindData("", data, error)) ctx.Left().ReadFindData("", data, error);
   WriteReportLine(ctx, ReportAction::kAdd, ctx.rightPath, data);
   return made;
 }
@@ -49,19 +49,19 @@ struct DirectoryMode {
 
 DirectoryMode PlannedDirectoryMode(const SyncContext& ctx) {
   DirectoryMode mode;
-  if (ctx.request.reportOnly || !platform::IsRealDirectory(ctx.rightPath, ctx.toRoot.size())) return mode;
+  if (ctx.request.reportOnly || !ctx.Right().IsOpen()) return mode;
   platform::FileStatus status;
   int error = 0;
   if (ctx.request.copySecurity) {
     // The security copy has given the directory its bits already; they are
     // kept, and the owner may write into it until it is filled.
-    if (!platform::ReadStatus(ctx.rightPath, status, error)) return mode;
-    platform::MakeWritable(ctx.rightPath, error);
+    if (!ctx.Right().ReadStatus("", status, error)) return mode;
+    ctx.Right().MakeWritable("", error);
     mode.apply = true;
     mode.attributes = status.attributes;
     return mode;
   }
-  if (!platform::ReadStatus(ctx.leftPath, status, error)) return mode;
+  if (!ctx.Left().ReadStatus("", status, error)) return mode;
   mode.apply = true;
   mode.attributes = platform::CopiedAttributes(status, ctx.request.preserve, ctx.newAttributes);
   return mode;
@@ -69,12 +69,11 @@ DirectoryMode PlannedDirectoryMode(const SyncContext& ctx) {
 
 void ApplyDirectoryMode(const SyncContext& ctx, const DirectoryMode& mode) {
   int error = 0;
-  if (mode.apply) platform::SetAttributes(ctx.rightPath, mode.attributes, error);
+  if (mode.apply) ctx.Right().SetAttributes("", mode.attributes, error);
 }
 
 // The state of one directory of a copied tree while its entries are copied.
 struct TreeDirectory {
-  bool parentChecked = false;  // its parent is there as a real directory
   bool created = false;        // its ADD line is written
   bool made = false;           // it was made (with its security) for a file
   bool present = false;        // it is there as a real directory, made or not
@@ -83,45 +82,51 @@ struct TreeDirectory {
 
 void CopyTreeEntry(SyncContext& ctx, const platform::FindData& entry, TreeDirectory& tree) {
   if (entry.IsDirectory()) {
-    ctx.leftPath = JoinPath(ctx.leftPath, entry.name);
-    ctx.rightPath = JoinPath(ctx.rightPath, entry.name);
+    EnterLeft(ctx, entry.name);
+    EnterRight(ctx, entry.name);
     // A subdirectory that was made means that this directory was made too.
-    if (CopyTree(ctx, tree.present)) tree.present = true;
-    ctx.leftPath = ParentPath(ctx.leftPath);
-    ctx.rightPath = ParentPath(ctx.rightPath);
+    if (CopyTree(ctx)) tree.present = true;
+    LeaveLeft(ctx);
+    LeaveRight(ctx);
     if (!ctx.StopRequested()) ShowDirectories(ctx);
     return;
   }
   if (!tree.created) {
-    tree.made = CreateDestinationDirectory(ctx, tree.created, tree.parentChecked);
+    tree.made = CreateDestinationDirectory(ctx, tree.created);
     tree.present = tree.present || tree.made;
     // Security copied onto the new directory must not keep it from being filled.
     if (ctx.request.copySecurity) tree.mode = PlannedDirectoryMode(ctx);
   }
-  std::string destination = JoinPath(ctx.rightPath, entry.name);
-  CopyOneFile(ctx, JoinPath(ctx.leftPath, entry.name), destination, tree.made);
-  WriteReportLine(ctx, ReportAction::kAdd, destination, entry);
+  CopyOneFile(ctx, entry.name, entry.name);
+  WriteReportLine(ctx, ReportAction::kAdd, JoinPath(ctx.rightPath, entry.name), entry);
 }
 
 void RemoveTreeEntry(SyncContext& ctx, const platform::FindData& entry) {
   if (entry.IsDirectory()) {
-    ctx.rightPath = JoinPath(ctx.rightPath, entry.name);
+    EnterRight(ctx, entry.name);
     RemoveTree(ctx);
-    ctx.rightPath = ParentPath(ctx.rightPath);
+    LeaveRight(ctx);
     if (!ctx.StopRequested()) ctx.st.ui->SetControlText(kRightDirectory, ctx.rightPath);
     return;
   }
-  std::string path = JoinPath(ctx.rightPath, entry.name);
-  DeleteOneFile(ctx, path);
-  WriteReportLine(ctx, ReportAction::kDelete, path, entry);
+  DeleteOneFile(ctx, entry.name);
+  WriteReportLine(ctx, ReportAction::kDelete, JoinPath(ctx.rightPath, entry.name), entry);
+}
+
+// Removes the current destination directory by its name in its parent. Its
+// own handle is closed first, as Windows removes no directory held open.
+void RemoveCurrentDirectory(SyncContext& ctx) {
+  ctx.rightDirs.back() = platform::DirectoryHandle::Absent(ctx.rightPath, 0);
+  if (ctx.request.reportOnly || ctx.rightDirs.size() < 2) return;
+  int error = 0;
+  ctx.rightDirs[ctx.rightDirs.size() - 2].RemoveDirectory(platform::FileTitle(ctx.rightPath), error);
 }
 
 }  // namespace
 
-bool CopyTree(SyncContext& ctx, bool parentChecked) {
+bool CopyTree(SyncContext& ctx) {
   TreeDirectory tree;
-  tree.parentChecked = parentChecked;
-  if (ctx.request.createEmptyDirs) tree.made = CreateDestinationDirectory(ctx, tree.created, parentChecked);
+  if (ctx.request.createEmptyDirs) tree.made = CreateDestinationDirectory(ctx, tree.created);
   tree.present = tree.made;
   if (ctx.StopRequested() || ctx.failed) return tree.present;
   tree.mode = PlannedDirectoryMode(ctx);
@@ -130,7 +135,7 @@ bool CopyTree(SyncContext& ctx, bool parentChecked) {
   ctx.st.ui->SetControlText(kStatusLine, "Copying directory");
   std::vector<platform::FindData> entries;
   int error = 0;
-  platform::ListDirectory(ctx.leftPath, ctx.leftPath == ctx.fromRoot, entries, error);
+  ctx.Left().List(entries, error);
   for (const platform::FindData& entry : entries) {
     if (!AcceptedOnBothSides(ctx, entry)) continue;
     CopyTreeEntry(ctx, entry, tree);
@@ -144,7 +149,7 @@ void RemoveTree(SyncContext& ctx) {
   if (ctx.StopRequested() || ctx.failed) return;
   platform::FindData own;
   int error = 0;
-  if (!platform::ReadFindData(ctx.rightPath, own, error)) {
+  if (!ctx.Right().ReadFindData("", own, error)) {
     own = platform::FindData();
     own.attributes = platform::kAttrDirectory;
   }
@@ -154,16 +159,16 @@ void RemoveTree(SyncContext& ctx) {
     ctx.st.ui->SetControlText(kRightDirectory, ctx.rightPath);
   }
   // Entries of a write-protected directory could not be removed.
-  if (!ctx.request.reportOnly) platform::MakeWritable(ctx.rightPath, error);
+  if (!ctx.request.reportOnly) ctx.Right().MakeWritable("", error);
   std::vector<platform::FindData> entries;
-  platform::ListDirectory(ctx.rightPath, false, entries, error);
-  RemoveStagingLeftovers(ctx, ctx.rightPath, entries);
+  ctx.Right().List(entries, error);
+  RemoveStagingLeftovers(ctx, ctx.Right(), entries);
   for (const platform::FindData& entry : entries) {
     if (!AcceptedOnBothSides(ctx, entry)) continue;
     RemoveTreeEntry(ctx, entry);
     if (ctx.StopRequested()) break;
   }
-  if (!ctx.request.reportOnly) platform::RemoveDirectory(ctx.rightPath, error);
+  RemoveCurrentDirectory(ctx);
   WriteReportLine(ctx, ReportAction::kDelete, ctx.rightPath, own);
 }
 

@@ -6,12 +6,11 @@
 
 namespace tav::sync {
 
-// Copies leftPath with everything accepted below it to rightPath.
-// parentChecked tells that rightPath's parent is known to be there as a real
-// directory (the walk listed it, or this tree copy made it), so that only
-// rightPath itself needs making. True when rightPath is there afterwards as a
-// real directory (or would be, under ReportOnly).
-bool CopyTree(SyncContext& ctx, bool parentChecked);
+// Copies leftPath with everything accepted below it to rightPath, making
+// rightPath (and any missing directory above it) when there is something to
+// put in it. True when rightPath is there afterwards as a real directory (or
+// would be, under ReportOnly).
+bool CopyTree(SyncContext& ctx);
 // Removes rightPath with everything accepted below it.
 void RemoveTree(SyncContext& ctx);
 

@@ -22,13 +22,13 @@ std::string Extension(const std::string& name) {
 }
 
 // Renames the destination file away to its conflict name; true when it went.
-bool RenameToConflictName(SyncContext& ctx, const std::string& rightFull, const std::string& candidate) {
+bool RenameToConflictName(SyncContext& ctx, const std::string& name, const std::string& candidate) {
   if (ctx.request.reportOnly) return true;
   int error = 0;
-  if (platform::RenamePath(rightFull, candidate, true, error)) return true;
+  if (ctx.Right().Rename(name, candidate, true, error)) return true;
   DeleteOneFile(ctx, candidate);
-  if (platform::RenamePath(rightFull, candidate, true, error)) return true;
-  SyncError(ctx.st, WithCause(Format("File %s could not be renamed.", rightFull.c_str()), error));
+  if (ctx.Right().Rename(name, candidate, true, error)) return true;
+  SyncError(ctx.st, WithCause(Format("File %s could not be renamed.", ctx.Right().PathOf(name).c_str()), error));
   return false;
 }
 
@@ -37,10 +37,11 @@ bool RenameToConflictName(SyncContext& ctx, const std::string& rightFull, const 
 // be moved away it stays as it is and nothing is copied over it.
 void SourceNewerConflict(SyncContext& ctx, const FindData& left, const FindData& right, const std::string& leftFull,
                          const std::string& rightFull) {
-  std::string candidate = JoinPath(ctx.rightPath, ConflictName(ctx.rightPath, right.name));
-  bool moved = RenameToConflictName(ctx, rightFull, candidate);
+  std::string candidateName = ConflictName(ctx.Right(), right.name);
+  std::string candidate = JoinPath(ctx.rightPath, candidateName);
+  bool moved = RenameToConflictName(ctx, right.name, candidateName);
   if (moved) {
-    CopyOneFile(ctx, leftFull, rightFull, true);
+    CopyOneFile(ctx, left.name, right.name);
     WriteConflictLine(ctx, Format("%s; %s -> %s; %s -> %s\n", CurrentTimeText().c_str(), rightFull.c_str(),
                                   candidate.c_str(), leftFull.c_str(), rightFull.c_str()));
   }
@@ -53,33 +54,34 @@ void SourceNewerConflict(SyncContext& ctx, const FindData& left, const FindData&
 // and the source version is put beside it under a conflict name.
 void DestinationNewerConflict(SyncContext& ctx, const FindData& left, const std::string& leftFull,
                               const std::string& rightFull) {
-  std::string candidate = JoinPath(ctx.rightPath, ConflictName(ctx.rightPath, left.name));
-  CopyOneFile(ctx, leftFull, candidate, true);
+  std::string candidateName = ConflictName(ctx.Right(), left.name);
+  std::string candidate = JoinPath(ctx.rightPath, candidateName);
+  CopyOneFile(ctx, left.name, candidateName);
   WriteConflictLine(ctx, Format("%s; %s -> %s; %s -> %s\r\n", CurrentTimeText().c_str(), rightFull.c_str(),
                                 rightFull.c_str(), leftFull.c_str(), candidate.c_str()));
   WriteReportLine(ctx, ReportAction::kAdd, candidate, left);
 }
 
-void Descend(SyncContext& ctx, const std::string& leftFull, const std::string& rightFull) {
-  ctx.leftPath = leftFull;
-  ctx.rightPath = rightFull;
+void Descend(SyncContext& ctx, const std::string& leftName, const std::string& rightName) {
+  EnterLeft(ctx, leftName);
+  EnterRight(ctx, rightName);
   SyncWalk(ctx);
-  ctx.leftPath = ParentPath(ctx.leftPath);
-  ctx.rightPath = ParentPath(ctx.rightPath);
+  LeaveLeft(ctx);
+  LeaveRight(ctx);
 }
 
 void SameName(SyncContext& ctx, const FindData& left, const FindData& right) {
   std::string leftFull = JoinPath(ctx.leftPath, left.name);
   std::string rightFull = JoinPath(ctx.rightPath, right.name);
   if (left.IsDirectory()) {
-    Descend(ctx, leftFull, rightFull);
+    Descend(ctx, left.name, right.name);
     return;
   }
   int times = CompareWriteTimes(left.writeTime, right.writeTime);
   bool sameSize = left.size == right.size;
   if (ctx.request.overwrite) {
     if (times == 0 && sameSize) return;
-    CopyOneFile(ctx, leftFull, rightFull, true);
+    CopyOneFile(ctx, left.name, right.name);
     WriteReportLine(ctx, ReportAction::kOverwriteDelete, rightFull, right);
     WriteReportLine(ctx, ReportAction::kOverwriteAdd, rightFull, left);
     return;
@@ -94,31 +96,28 @@ void SameName(SyncContext& ctx, const FindData& left, const FindData& right) {
 
 void SourceOnly(SyncContext& ctx, const FindData& left) {
   if (!ctx.request.add) return;
-  std::string leftFull = JoinPath(ctx.leftPath, left.name);
-  std::string rightFull = JoinPath(ctx.rightPath, left.name);
   if (left.IsDirectory()) {
-    ctx.leftPath = leftFull;
-    ctx.rightPath = rightFull;
-    CopyTree(ctx, true);
-    ctx.leftPath = ParentPath(ctx.leftPath);
-    ctx.rightPath = ParentPath(ctx.rightPath);
+    EnterLeft(ctx, left.name);
+    EnterRight(ctx, left.name);
+    CopyTree(ctx);
+    LeaveLeft(ctx);
+    LeaveRight(ctx);
     return;
   }
-  CopyOneFile(ctx, leftFull, rightFull, true);
-  WriteReportLine(ctx, ReportAction::kAdd, rightFull, left);
+  CopyOneFile(ctx, left.name, left.name);
+  WriteReportLine(ctx, ReportAction::kAdd, JoinPath(ctx.rightPath, left.name), left);
 }
 
 void DestinationOnly(SyncContext& ctx, const FindData& right) {
   if (!ctx.request.deleteEntries) return;
-  std::string rightFull = JoinPath(ctx.rightPath, right.name);
   if (right.IsDirectory()) {
-    ctx.rightPath = rightFull;
+    EnterRight(ctx, right.name);
     RemoveTree(ctx);
-    ctx.rightPath = ParentPath(ctx.rightPath);
+    LeaveRight(ctx);
     return;
   }
-  DeleteOneFile(ctx, rightFull);
-  WriteReportLine(ctx, ReportAction::kDelete, rightFull, right);
+  DeleteOneFile(ctx, right.name);
+  WriteReportLine(ctx, ReportAction::kDelete, JoinPath(ctx.rightPath, right.name), right);
 }
 
 void ShowWalk(SyncContext& ctx) {
@@ -129,11 +128,11 @@ void ShowWalk(SyncContext& ctx) {
 
 }  // namespace
 
-std::string ConflictName(const std::string& directory, const std::string& fileName) {
+std::string ConflictName(const platform::DirectoryHandle& directory, const std::string& fileName) {
   std::string extension = Extension(fileName);
   for (unsigned n = 0;; ++n) {
     std::string name = Format("!SYN%04u", n) + extension;
-    if (!platform::PathExists(JoinPath(directory, name))) return name;
+    if (!directory.Exists(name)) return name;
   }
 }
 
@@ -145,12 +144,12 @@ namespace {
 // attributes are put back afterwards.
 class WritableWhileWalked {
  public:
-  explicit WritableWhileWalked(const SyncContext& ctx) : path_(ctx.rightPath) {
+  explicit WritableWhileWalked(const SyncContext& ctx) : directory_(ctx.Right()) {
     platform::FileStatus status;
     int error = 0;
-    if (ctx.request.reportOnly || !platform::ReadStatus(path_, status, error)) return;
+    if (ctx.request.reportOnly || !directory_.ReadStatus("", status, error)) return;
     if (status.isLink || !status.isDirectory || !platform::IsWriteProtected(status)) return;
-    if (platform::MakeWritable(path_, error)) {
+    if (directory_.MakeWritable("", error)) {
       restore_ = true;
       attributes_ = status.attributes;
     }
@@ -159,11 +158,11 @@ class WritableWhileWalked {
   WritableWhileWalked& operator=(const WritableWhileWalked&) = delete;
   ~WritableWhileWalked() {
     int error = 0;
-    if (restore_) platform::SetAttributes(path_, attributes_, error);
+    if (restore_) directory_.SetAttributes("", attributes_, error);
   }
 
  private:
-  std::string path_;
+  const platform::DirectoryHandle& directory_;
   bool restore_ = false;
   uint32_t attributes_ = 0;
 };
@@ -175,8 +174,8 @@ void SyncWalk(SyncContext& ctx) {
   ShowWalk(ctx);
   EntryList left;
   EntryList right;
-  bool leftListed = ScanDirectory(ctx, ctx.leftPath, left, false);
-  bool rightListed = ScanDirectory(ctx, ctx.rightPath, right, true);
+  bool leftListed = ScanDirectory(ctx, ctx.Left(), left, false);
+  bool rightListed = ScanDirectory(ctx, ctx.Right(), right, true);
   if (!leftListed || !rightListed) {
     ctx.failed = true;
     return;

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/directory_handle.h"
 #include "sync/records.h"
 
 namespace tav::sync {
@@ -15,6 +16,6 @@ void SyncWalk(SyncContext& ctx);
 // The first free conflict name in a directory for a file name: "!SYN", a
 // number of at least four digits and the name's extension ("!SYN0003.TXT",
 // "!SYN0003" for a name without one).
-std::string ConflictName(const std::string& directory, const std::string& fileName);
+std::string ConflictName(const platform::DirectoryHandle& directory, const std::string& fileName);
 
 }  // namespace tav::sync

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "platform/directory_handle.h"
 #include "platform/file_ops.h"
 #include "platform/posix/posix_util.h"
 
@@ -18,17 +19,6 @@ namespace tav::platform {
 namespace {
 
 int Fd(const File& file) { return static_cast<int>(file.Handle()); }
-
-void FillStatus(const struct stat& info, FileStatus& out) {
-  out.isDirectory = S_ISDIR(info.st_mode);
-  out.isLink = S_ISLNK(info.st_mode);
-  out.attributes = info.st_mode & 07777;
-  out.size = static_cast<uint64_t>(info.st_size);
-  out.accessSeconds = info.st_atim.tv_sec;
-  out.accessNanoseconds = static_cast<uint32_t>(info.st_atim.tv_nsec);
-  out.writeSeconds = info.st_mtim.tv_sec;
-  out.writeNanoseconds = static_cast<uint32_t>(info.st_mtim.tv_nsec);
-}
 
 constexpr char kStagingPrefix[] = "!SYN~";
 constexpr char kNameLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -163,6 +153,27 @@ bool StagingDirectory::OpenFor(const std::string& destination, size_t trustedLen
     error = errno;
     return false;
   }
+  return Hold(std::move(opened), directory, trustedLength, error);
+}
+
+bool StagingDirectory::OpenIn(const DirectoryHandle& directory, int& error) {
+  if (handle_.IsOpen() && directory.Path() == path_ && trustedLength_ == 0) return true;
+  Close();
+  if (!directory.IsOpen()) {
+    error = directory.OpenError();
+    return false;
+  }
+  // A descriptor of its own, since the lock belongs to the open directory.
+  File opened(::openat(static_cast<int>(directory.Handle()), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!opened.IsOpen()) {
+    error = errno;
+    return false;
+  }
+  // Reached through handles only: nothing of the way is trusted.
+  return Hold(std::move(opened), directory.Path(), 0, error);
+}
+
+bool StagingDirectory::Hold(File opened, const std::string& directory, size_t trustedLength, int& error) {
   while (::flock(Fd(opened), LOCK_SH) != 0) {
     if (errno != EINTR) {
       error = errno;
@@ -261,21 +272,26 @@ void StagedFile::Discard() {
   own_.Close();
 }
 
-size_t RemoveStagingLeftovers(const std::string& directory, const std::vector<FindData>& entries) {
+size_t RemoveStagingLeftoversIn(int directory, const std::vector<FindData>& entries) {
   std::vector<const std::string*> leftovers;
   for (const FindData& entry : entries) {
     if (!entry.IsDirectory() && IsStagingName(entry.name)) leftovers.push_back(&entry.name);
   }
   if (leftovers.empty()) return 0;
-  File opened(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW));
   // Every copy in progress holds a shared lock on its directory: when the
   // exclusive one cannot be had at once, one of these may be live.
-  if (!opened.IsOpen() || ::flock(Fd(opened), LOCK_EX | LOCK_NB) != 0) return 0;
+  if (::flock(directory, LOCK_EX | LOCK_NB) != 0) return 0;
   size_t removed = 0;
   for (const std::string* name : leftovers) {
-    if (::unlinkat(Fd(opened), name->c_str(), 0) == 0) ++removed;
+    if (::unlinkat(directory, name->c_str(), 0) == 0) ++removed;
   }
   return removed;
+}
+
+size_t RemoveStagingLeftovers(const std::string& directory, const std::vector<FindData>& entries) {
+  File opened(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW));
+  if (!opened.IsOpen()) return 0;
+  return RemoveStagingLeftoversIn(Fd(opened), entries);
 }
 
 }  // namespace tav::platform

@@ -31,6 +31,11 @@ ListStatus ListDirectory(const std::string& directory, bool followLink, std::vec
     error = errno;
     return ListStatus::kOpenFailed;
   }
+  return ListOpenDirectory(fd, entries, error);
+}
+
+ListStatus ListOpenDirectory(int fd, std::vector<FindData>& entries, int& error) {
+  entries.clear();
   DIR* dir = ::fdopendir(fd);
   if (dir == nullptr) {
     error = errno;

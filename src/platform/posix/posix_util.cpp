@@ -49,6 +49,17 @@ void FillFindData(const struct stat& info, const std::string& name, FindData& ou
   out.creationTime = out.writeTime;
 }
 
+void FillStatus(const struct stat& info, FileStatus& out) {
+  out.isDirectory = S_ISDIR(info.st_mode);
+  out.isLink = S_ISLNK(info.st_mode);
+  out.attributes = info.st_mode & 07777;
+  out.size = static_cast<uint64_t>(info.st_size);
+  out.accessSeconds = info.st_atim.tv_sec;
+  out.accessNanoseconds = static_cast<uint32_t>(info.st_atim.tv_nsec);
+  out.writeSeconds = info.st_mtim.tv_sec;
+  out.writeNanoseconds = static_cast<uint32_t>(info.st_mtim.tv_nsec);
+}
+
 bool StatEntry(const std::string& path, const std::string& name, FindData& out) {
   struct stat info {};
   if (::lstat(path.c_str(), &info) != 0) return false;

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "platform/file_ops.h"
 #include "platform/fs.h"
 
 namespace tav::platform {
@@ -19,6 +21,13 @@ uint64_t ToFileTime(const struct timespec& time);
 // The find data of an entry from lstat (a link is described as itself).
 void FillFindData(const struct stat& info, const std::string& name, FindData& out);
 bool StatEntry(const std::string& path, const std::string& name, FindData& out);
+// A copy's view of an entry from lstat or fstat.
+void FillStatus(const struct stat& info, FileStatus& out);
+// Lists the directory open as fd (which is closed); see ListDirectory.
+ListStatus ListOpenDirectory(int fd, std::vector<FindData>& entries, int& error);
+// Removes the staged copies that killed runs left, in the directory open as
+// directory; see RemoveStagingLeftovers.
+size_t RemoveStagingLeftoversIn(int directory, const std::vector<FindData>& entries);
 // Windows wildcard matching: * and ?, case-insensitive; "*.*" and "*." also
 // match names without a dot.
 bool WildcardMatch(const std::string& pattern, const std::string& name);

@@ -2,6 +2,7 @@
 // and the rename that puts a finished copy in place.
 #include <functional>
 
+#include "platform/directory_handle.h"
 #include "platform/file_ops.h"
 #include "platform/win32/file_util.h"
 
@@ -164,6 +165,22 @@ bool StagingDirectory::OpenFor(const std::string& destination, size_t trustedLen
     error = attributes == INVALID_FILE_ATTRIBUTES ? static_cast<int>(::GetLastError()) : ERROR_CANT_RESOLVE_FILENAME;
     return false;
   }
+  return Hold(File(), directory, trustedLength, error);
+}
+
+bool StagingDirectory::OpenIn(const DirectoryHandle& directory, int& error) {
+  if (handle_.IsOpen() && directory.Path() == path_ && trustedLength_ == 0) return true;
+  Close();
+  if (!directory.IsOpen()) {
+    error = directory.OpenError();
+    return false;
+  }
+  // The walk holds the directory and every one above it: nothing of the way
+  // is trusted, and nothing needs checking again.
+  return Hold(File(), directory.Path(), 0, error);
+}
+
+bool StagingDirectory::Hold(File /*opened*/, const std::string& directory, size_t trustedLength, int& error) {
   // Held open without delete sharing, the checked directory (and every one
   // above it) cannot be renamed away or replaced while copies are made.
   HANDLE handle = ::CreateFileA(directory.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

@@ -3,13 +3,23 @@
 // runs, a live copy in the same directory.
 #include <gtest/gtest.h>
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <thread>
 
+#include "core/user_interface.h"
 #include "platform/file_ops.h"
 #include "sync/records.h"
 #include "sync/sync.h"
@@ -80,6 +90,149 @@ TEST_F(SyncEngine, FailedWriteKeepsTheOldDestination) {
   std::string expected = "SynchronizeDir: Failure on writing to file " + (root_ / "dst" / "big.bin").string() +
                          ".\r\nPOSSIBLE DATA LOSS!\r\nCause (error code 0x1b): File too large\r\n";
   EXPECT_NE(log.find(expected), std::string::npos) << log;
+}
+#endif
+
+#ifndef _WIN32  // a racing second process, RENAME_EXCHANGE and FIFOs
+// A user who may write below To: a second process that keeps exchanging two
+// entries (RENAME_EXCHANGE) and puts a link to target back in place of one
+// that the walk removed. Killed when it goes out of scope.
+class Exchanger {
+ public:
+  Exchanger(const fs::path& a, const fs::path& b, const fs::path& target) {
+    pid_ = ::fork();
+    if (pid_ != 0) return;
+    ::alarm(60);  // never outlives a test that lost track of it
+    for (;;) {
+      if (::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0) continue;
+      ::symlink(target.c_str(), a.c_str());
+      ::symlink(target.c_str(), b.c_str());
+    }
+  }
+  ~Exchanger() {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// Every entry of a directory with its content, mode and write time, and the
+// directory's own mode.
+std::map<std::string, std::string> Snapshot(const fs::path& directory) {
+  std::map<std::string, std::string> seen;
+  struct stat own {};
+  ::lstat(directory.c_str(), &own);
+  seen["."] = std::to_string(own.st_mode);
+  for (const auto& entry : fs::directory_iterator(directory)) {
+    struct stat info {};
+    ::lstat(entry.path().c_str(), &info);
+    seen[entry.path().filename().string()] = std::to_string(info.st_mode) + " " + std::to_string(info.st_mtim.tv_nsec) +
+                                             " " + ReadAll(entry.path());
+  }
+  return seen;
+}
+
+// Delete, Add, Overwrite and Preserve run while a racing process keeps
+// swapping a destination-only directory and a directory with files to
+// overwrite for links to a directory outside To: nothing there changes.
+TEST_F(SyncEngine, SwappedLinksNeverTakeTheWalkOutsideTo) {
+  constexpr int kFiles = 200;
+  fs::path outside = root_ / "outside";
+  fs::path attacker = root_ / "attacker";
+  fs::create_directories(outside);
+  for (int i = 0; i < kFiles; ++i) Write(outside / ("f" + std::to_string(i)), "keep");
+  std::map<std::string, std::string> before = Snapshot(outside);
+  fs::create_directories(root_ / "src" / "sub" / "zcommon");
+  Write(root_ / "src" / "sub" / "added.txt", "added");
+  for (int i = 0; i < kFiles; i += 10) Write(root_ / "src" / "sub" / "zcommon" / ("f" + std::to_string(i)), "new!");
+  ArgumentArray args = Statement();
+  for (int slot : {kSlotAdd, kSlotDelete, kSlotOverwrite, kSlotPreserve, kSlotSubdirectories}) {
+    args[slot] = Argument::Number(1);
+  }
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+  for (int round = 0; round < 10 && std::chrono::steady_clock::now() < deadline; ++round) {
+    fs::remove_all(root_ / "dst" / "sub");
+    fs::remove_all(attacker);
+    fs::create_directories(attacker);
+    for (const char* dir : {"victim", "zcommon"}) {
+      fs::create_directories(root_ / "dst" / "sub" / dir);
+      for (int i = 0; i < kFiles; ++i) Write(root_ / "dst" / "sub" / dir / ("f" + std::to_string(i)), "old");
+      fs::permissions(root_ / "dst" / "sub" / dir, fs::perms::owner_read | fs::perms::owner_exec);
+      fs::create_directory_symlink(outside, attacker / dir);
+    }
+    {
+      Exchanger victim(root_ / "dst" / "sub" / "victim", attacker / "victim", outside);
+      Exchanger common(root_ / "dst" / "sub" / "zcommon", attacker / "zcommon", outside);
+      SynchronizeDir(st_, &args);
+    }
+    for (const char* dir : {"victim", "zcommon"}) {
+      if (fs::is_directory(fs::symlink_status(attacker / dir))) fs::permissions(attacker / dir, fs::perms::owner_all);
+      if (fs::is_directory(fs::symlink_status(root_ / "dst" / "sub" / dir))) {
+        fs::permissions(root_ / "dst" / "sub" / dir, fs::perms::owner_all);
+      }
+    }
+    ASSERT_EQ(Snapshot(outside), before) << "round " << round;
+  }
+}
+
+// A UI that runs a step once, when the walk first shows a given source
+// directory: a hook between the listing of a directory and its copies.
+class HookUi : public test::RecordingUi {
+ public:
+  void SetControlText(int control, std::string_view text) override {
+    RecordingUi::SetControlText(control, text);
+    if (control == kLeftDirectory && text == trigger && hook) std::exchange(hook, nullptr)();
+  }
+  std::string trigger;
+  std::function<void()> hook;
+};
+
+// A source file that became a FIFO after the listing is reported as not
+// copied, without waiting for a writer; the run goes on with the next file. A
+// copy that waits after all is released by a writer after a few seconds, and
+// the test fails.
+TEST_F(SyncEngine, FifoSwappedInIsNotCopiedAndNothingWaits) {
+  fs::create_directories(root_ / "src" / "a");
+  Write(root_ / "src" / "a" / "inner.txt", "inner");
+  Write(root_ / "src" / "b.txt", "b");
+  Write(root_ / "src" / "c.txt", "c");
+  fs::path fifo = root_ / "src" / "b.txt";
+  HookUi ui;
+  ui.trigger = (root_ / "src" / "a").string();
+  ui.hook = [&] {
+    fs::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  };
+  st_.ui = &ui;
+  std::atomic<bool> done{false};
+  std::atomic<bool> released{false};
+  std::thread watchdog([&] {
+    auto start = std::chrono::steady_clock::now();
+    while (!done) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      if (std::chrono::steady_clock::now() - start < std::chrono::seconds(5)) continue;
+      int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd >= 0) {
+        released = true;
+        ::close(fd);
+      }
+    }
+  });
+  ArgumentArray args = Statement();
+  args[kSlotAdd] = Argument::Number(1);
+  args[kSlotSubdirectories] = Argument::Number(1);
+  EXPECT_TRUE(SynchronizeDir(st_, &args));
+  done = true;
+  watchdog.join();
+  EXPECT_FALSE(released) << "the copy waited on the FIFO";
+  EXPECT_FALSE(fs::exists(fs::symlink_status(root_ / "dst" / "b.txt")));
+  EXPECT_EQ(ReadAll(root_ / "dst" / "c.txt"), "c");
+  EXPECT_EQ(ReadAll(root_ / "dst" / "a" / "inner.txt"), "inner");
+  std::string expected = "SynchronizeDir: File " + fifo.string() +
+                         " could not be copied.\r\nCause (error code 0x6): No such device or address\r\n";
+  EXPECT_NE(ReadAll(root_ / "run.log").find(expected), std::string::npos) << ReadAll(root_ / "run.log");
 }
 #endif
 

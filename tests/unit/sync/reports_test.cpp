@@ -123,16 +123,17 @@ TEST(SyncConflictName, FirstFreeNumberWithTheExtension) {
   test::TempDir dir;
   test::WriteFile(dir.file("!SYN0000.TXT"), "log");
   test::WriteFile(dir.file("!SYN0001.TXT"), "copy");
-  EXPECT_EQ(ConflictName(dir.path(), "readme.TXT"), "!SYN0002.TXT");
+  platform::DirectoryHandle handle = platform::DirectoryHandle::Open(dir.path(), true);
+  EXPECT_EQ(ConflictName(handle, "readme.TXT"), "!SYN0002.TXT");
   // Names are told apart as the platform does: on POSIX .txt is another
   // extension, on Windows the same.
 #ifdef _WIN32
-  EXPECT_EQ(ConflictName(dir.path(), "readme.txt"), "!SYN0002.txt");
+  EXPECT_EQ(ConflictName(handle, "readme.txt"), "!SYN0002.txt");
 #else
-  EXPECT_EQ(ConflictName(dir.path(), "readme.txt"), "!SYN0000.txt");
+  EXPECT_EQ(ConflictName(handle, "readme.txt"), "!SYN0000.txt");
 #endif
-  EXPECT_EQ(ConflictName(dir.path(), "Makefile"), "!SYN0000");
-  EXPECT_EQ(ConflictName(dir.path(), "a.tar.gz"), "!SYN0000.gz");
+  EXPECT_EQ(ConflictName(handle, "Makefile"), "!SYN0000");
+  EXPECT_EQ(ConflictName(handle, "a.tar.gz"), "!SYN0000.gz");
 }
 
 }  // namespace
