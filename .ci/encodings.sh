@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# CI: the text-encoding case that needs a Windows-1252 locale. The suite skips
-# it where the locale sources are missing; here they are installed and the
-# case must run and pass.
+# CI: the text-encoding cases that need a locale of their own (Windows-1252,
+# Shift_JIS). The suite skips them where the locale sources are missing; here
+# they are installed and the cases must run and pass.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,4 +11,6 @@ if ! dpkg -s locales >/dev/null 2>&1; then
   apt-get install -y -qq locales
 fi
 [ -x build/tav32 ] || { cmake -B build -G Ninja && cmake --build build; }
-bash tests/e2e/run_case.sh build/tav32 tests/programs/encoding/cp1252_locale.tav
+for case in cp1252_locale shift_jis_paths; do
+  bash tests/e2e/run_case.sh build/tav32 "tests/programs/encoding/$case.tav"
+done

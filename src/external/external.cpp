@@ -5,6 +5,7 @@
 
 #include "core/messages.h"
 #include "core/text.h"
+#include "platform/code_page.h"
 #include "platform/fs.h"
 #include "platform/process.h"
 #include "core/user_interface.h"
@@ -136,6 +137,7 @@ bool RunExternalCommand(InterpreterState& st, const std::string& commandLine) {
 }
 
 std::vector<std::string> SplitCommandLine(std::string_view line) {
+  const platform::CodePage& codePage = platform::CodePage::OfProcess();
   std::vector<std::string> args;
   size_t i = 0;
   auto skipBlanks = [&] {
@@ -162,6 +164,12 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
     while (i < line.size()) {
       char c = line[i];
       if (!quoted && (c == ' ' || c == '\t')) break;
+      // A double-byte character whose second byte is 0x5C escapes nothing.
+      if (size_t length = codePage.CharacterLength(line, i); length > 1) {
+        arg.append(line.substr(i, length));
+        i += length;
+        continue;
+      }
       if (c == '\\') {
         size_t n = 0;
         while (i < line.size() && line[i] == '\\') ++n, ++i;
@@ -195,6 +203,7 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
 }
 
 std::string JoinCommandLine(const std::vector<std::string>& argv) {
+  const platform::CodePage& codePage = platform::CodePage::OfProcess();
   std::string line;
   for (size_t i = 0; i < argv.size(); ++i) {
     const std::string& arg = argv[i];
@@ -207,15 +216,21 @@ std::string JoinCommandLine(const std::vector<std::string>& argv) {
     }
     line += '"';
     size_t backslashes = 0;
-    for (char c : arg) {
-      if (c == '\\') {
+    for (size_t k = 0; k < arg.size();) {
+      // By characters: the second byte 0x5C of a double-byte character is
+      // no backslash.
+      size_t length = codePage.CharacterLength(arg, k);
+      char c = arg[k];
+      if (length == 1 && c == '\\') {
         ++backslashes;
+        ++k;
         continue;
       }
       // Backslashes before a quote are doubled, and the quote escaped.
       line.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
       backslashes = 0;
-      line += c;
+      line.append(arg, k, length);
+      k += length;
     }
     line.append(backslashes * 2, '\\');
     line += '"';

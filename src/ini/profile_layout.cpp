@@ -1,6 +1,7 @@
 #include "ini/profile_layout.h"
 
 #include "core/text.h"
+#include "platform/code_page.h"
 
 namespace tav::ini {
 
@@ -105,7 +106,8 @@ bool IsBlankLine(std::string_view text) { return TrimBlanks(text).empty(); }
 
 std::string_view HeaderName(std::string_view text) {
   std::string_view name = TrimBlanks(text).substr(1);
-  size_t close = name.find(']');
+  // By characters: a double-byte character's second byte may be "]".
+  size_t close = platform::CodePage::OfProcess().Find(name, ']');
   if (close != std::string_view::npos) name = name.substr(0, close);
   return TrimBlanks(name);
 }

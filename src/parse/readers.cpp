@@ -1,6 +1,7 @@
 #include "parse/readers.h"
 
 #include "core/text.h"
+#include "platform/code_page.h"
 
 namespace tav {
 
@@ -48,10 +49,13 @@ bool LineReader::NextToken(std::string& word) {
     size_t close = ClosingQuote(st_.position, word);
     if (close == std::string::npos) return false;
     st_.position = close + 1;
-    size_t open = word.find('[');
+    // By characters: in a double-byte code page a character's second byte
+    // may be "[" or "]".
+    const platform::CodePage& codePage = platform::CodePage::OfProcess();
+    size_t open = codePage.Find(word, '[');
     if (open != std::string::npos) {
       word.erase(open, 1);
-      size_t shut = word.find(']');
+      size_t shut = codePage.Find(word, ']', open);
       if (shut == std::string::npos) return false;
       word.erase(shut, 1);
       restOfLineMode = true;
@@ -59,7 +63,7 @@ bool LineReader::NextToken(std::string& word) {
     return true;
   }
   if (first == '[') {
-    size_t shut = text.find(']', st_.position + 1);
+    size_t shut = platform::CodePage::OfProcess().Find(text, ']', st_.position + 1);
     if (shut == std::string::npos || shut > end) return false;
     word = text.substr(st_.position + 1, shut - st_.position - 1);
     st_.position = shut + 1;

@@ -18,6 +18,12 @@ std::string ErrorText(int error);
 
 // The separator of this platform's paths.
 char PathSeparator();
+// Where the path's last separator is (either kind on Windows), npos when it
+// has none; and whether the path ends in one. Both go by characters of the
+// code page, so the second byte of a double-byte character, which may be
+// 0x5C, is never taken for a backslash.
+size_t LastSeparator(std::string_view path);
+bool EndsWithSeparator(std::string_view path);
 // A path as written in a program file, with the other platform's separator
 // taken as this one's ("\" becomes "/" on POSIX).
 std::string NativePath(std::string_view written);
@@ -67,6 +73,12 @@ File OpenFile(const std::string& path, OpenMode mode);
 
 // Reads a whole file into out; false on failure (LastError tells why).
 bool ReadWholeFile(const std::string& path, std::string& out);
+// Reads a whole file that must be a regular file. It is opened without
+// waiting and its type is checked on the open handle, so a FIFO without a
+// writer or a device is refused at once instead of being read for ever. False
+// when it cannot be opened or read (LastError tells why), or when it is no
+// regular file: notAFile then names what it is ("a FIFO", "a device", ...).
+bool ReadRegularFile(const std::string& path, std::string& out, std::string& notAFile);
 // What tells a file's content apart from the one read before: a replacement
 // by rename always brings a new file number, and the times and size catch an
 // edit in place.

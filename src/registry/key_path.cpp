@@ -4,6 +4,7 @@
 
 #include "core/messages.h"
 #include "core/text.h"
+#include "platform/code_page.h"
 #include "platform/console.h"
 #include "registry/planned.h"
 #include "registry/registry.h"
@@ -25,8 +26,14 @@ constexpr std::array<RootName, 4> kRootNames = {{
 }};
 
 // Where the root component ends: the first backslash from the third
-// character on, or npos.
-size_t RootComponentEnd(std::string_view path) { return path.size() > 2 ? path.find('\\', 2) : std::string_view::npos; }
+// character on, or npos. Characters, not bytes: in a double-byte code page
+// the second byte of a character may be a backslash.
+size_t RootComponentEnd(std::string_view path) {
+  const platform::CodePage& codePage = platform::CodePage::OfProcess();
+  size_t third = codePage.CharacterLength(path, 0);
+  third += codePage.CharacterLength(path, third);
+  return third < path.size() ? codePage.Find(path, '\\', third) : std::string_view::npos;
+}
 
 bool NamesComputer(std::string_view computer) { return !computer.empty() && computer[0] == '\\'; }
 

@@ -63,9 +63,10 @@ int CheckProgramFile(InterpreterState& st, const CommandLine& commandLine) {
   st.check = &report;
   std::string file = commandLine.programFile.value_or("");
   DropTrailingBlanks(file);
-  if (!LoadProgramFile(st, commandLine)) {
+  std::string problem;
+  if (!LoadProgramFile(st, commandLine, problem)) {
     report = CheckReport();
-    report.Error(0, kErrMemory, "Program file could not be loaded.");
+    report.Error(0, kErrMemory, LoadFailureText(problem));
   } else {
     st.lineNumber = 0;
     ReadOptions(st, commandLine.optionWords);

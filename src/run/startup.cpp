@@ -114,6 +114,7 @@ std::string DefaultCommandLine() {
 }
 
 std::string NormaliseProgramText(std::string_view bytes) {
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
   size_t nul = bytes.find('\0');
   if (nul != std::string_view::npos) bytes = bytes.substr(0, nul);
   std::string text;
@@ -126,7 +127,24 @@ std::string NormaliseProgramText(std::string_view bytes) {
   return text;
 }
 
-bool LoadProgramFile(InterpreterState& st, const CommandLine& commandLine) {
+namespace {
+
+// A UTF-16 file's every other byte is NUL, which ends the program text: it
+// would run nothing after its first line. Either byte order is refused.
+bool IsUtf16Text(std::string_view bytes) {
+  return bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF";
+}
+
+}  // namespace
+
+std::string LoadFailureText(const std::string& problem) {
+  std::string text = "Program file could not be loaded.";
+  if (!problem.empty()) text += " " + problem;
+  return text;
+}
+
+bool LoadProgramFile(InterpreterState& st, const CommandLine& commandLine, std::string& problem) {
+  problem.clear();
   if (!commandLine.programFile) {
     ReportError(st, kErrFileAccess);
     return false;
@@ -135,7 +153,14 @@ bool LoadProgramFile(InterpreterState& st, const CommandLine& commandLine) {
   st.programTitle = platform::FileTitle(path);
   try {
     std::string bytes;
-    if (!platform::ReadWholeFile(path, bytes)) {
+    std::string notAFile;
+    if (!platform::ReadRegularFile(path, bytes, notAFile)) {
+      if (!notAFile.empty()) problem = "It is " + notAFile + ", not a file.";
+      ReportError(st, kErrFileAccess);
+      return false;
+    }
+    if (IsUtf16Text(bytes)) {
+      problem = "It is UTF-16 text; save it in the system's code page.";
       ReportError(st, kErrFileAccess);
       return false;
     }
@@ -233,8 +258,9 @@ int StartAndRun(InterpreterState& st, const std::vector<std::string>& args) {
     commandLine = whole ? CutCommandLine(fallback) : ReadCommandLine(SplitShellWords(fallback));
   }
   if (AsksForCheck(commandLine.optionWords)) return CheckProgramFile(st, commandLine);
-  if (!LoadProgramFile(st, commandLine)) {
-    st.ui->MessageBox(TAV32_PRODUCT " error", "Program file could not be loaded.");
+  std::string problem;
+  if (!LoadProgramFile(st, commandLine, problem)) {
+    st.ui->MessageBox(TAV32_PRODUCT " error", LoadFailureText(problem));
     return 1;
   }
   st.ui->SetControlText(kProgramFile, st.programTitle);

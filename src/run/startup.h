@@ -33,9 +33,14 @@ std::vector<std::string> SplitShellWords(std::string_view text);
 // The default command line from the user's profile; empty when none.
 std::string DefaultCommandLine();
 
-// Normalises a program file's bytes into the program text.
+// Normalises a program file's bytes into the program text; a UTF-8
+// byte-order mark (as Notepad writes) is dropped.
 std::string NormaliseProgramText(std::string_view bytes);
-bool LoadProgramFile(InterpreterState& st, const CommandLine& commandLine);
+// Loads the program file. When it cannot be, problem says why where there is
+// more to say than that it could not be read (it is UTF-16 text, it is a FIFO).
+bool LoadProgramFile(InterpreterState& st, const CommandLine& commandLine, std::string& problem);
+// "Program file could not be loaded." and the problem, when there is one.
+std::string LoadFailureText(const std::string& problem);
 // Whether an option word asks for the program to be checked, not run.
 bool IsCheckWord(std::string_view word);
 // CHECK STRICT: warnings count as errors for the exit code.

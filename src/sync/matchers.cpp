@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/text.h"
+#include "platform/code_page.h"
 #include "sync/paths.h"
 
 namespace tav::sync {
@@ -44,7 +45,7 @@ bool WalkPattern(std::string_view name, std::string_view pattern, PatternEnd end
 }
 
 void AppendDotToLastComponent(std::string& text, char separator) {
-  size_t cut = text.find_last_of(separator);
+  size_t cut = platform::CodePage::OfProcess().FindLastOf(text, std::string_view(&separator, 1));
   size_t start = cut == std::string::npos ? 0 : cut + 1;
   if (text.find('.', start) == std::string::npos) text += '.';
 }
@@ -53,9 +54,10 @@ void AppendDotToLastComponent(std::string& text, char separator) {
 // exclusion fits it; a path from the POSIX root is taken the same way.
 void AnchorAtRoot(std::string& path, char separator) {
   if (path.size() >= 2 && path[0] == separator && path[1] == separator) {
-    size_t afterServer = path.find(separator, 2);
+    const platform::CodePage& codePage = platform::CodePage::OfProcess();
+    size_t afterServer = codePage.Find(path, separator, 2);
     if (afterServer == std::string::npos) return;
-    size_t afterShare = path.find(separator, afterServer + 1);
+    size_t afterShare = codePage.Find(path, separator, afterServer + 1);
     if (afterShare == std::string::npos) return;
     path.erase(0, afterShare);
     path.insert(path.begin(), ':');
@@ -102,8 +104,10 @@ std::string NormaliseExclusion(std::string_view written) {
   char separator = platform::PathSeparator();
   // Written with either separator, as the system's own paths may be.
   std::string entry(written);
-  for (char& c : entry) {
-    if (c == '\\' || c == '/') c = separator;
+  const platform::CodePage& codePage = platform::CodePage::OfProcess();
+  for (size_t at = codePage.FindFirstOf(entry, "\\/"); at != std::string::npos;
+       at = codePage.FindFirstOf(entry, "\\/", at + 1)) {
+    entry[at] = separator;
   }
   bool hasDrive = entry.size() >= 2 && entry[1] == ':';
   bool isShare = entry.size() >= 2 && entry[0] == separator && entry[1] == separator;

@@ -6,7 +6,7 @@ namespace tav::sync {
 
 std::string ParentPath(std::string_view path) {
   char separator = platform::PathSeparator();
-  size_t cut = path.find_last_of(separator);
+  size_t cut = platform::LastSeparator(path);
   if (cut == std::string_view::npos) return std::string(path);
   std::string parent(path.substr(0, cut));
   if (parent.empty() || parent.back() == ':') parent += separator;
@@ -14,9 +14,8 @@ std::string ParentPath(std::string_view path) {
 }
 
 std::string WithoutTrailingSeparator(std::string_view path) {
-  char separator = platform::PathSeparator();
   std::string out(path);
-  while (out.size() > 1 && out.back() == separator && out[out.size() - 2] != ':') out.pop_back();
+  while (out.size() > 1 && platform::EndsWithSeparator(out) && out[out.size() - 2] != ':') out.pop_back();
   return out;
 }
 

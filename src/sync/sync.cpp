@@ -59,7 +59,7 @@ std::string ResolvedPath(const std::string& path) {
 // The rest of inner below outer, or nothing when inner does not lie below it.
 bool RestBelow(const std::string& inner, const std::string& outer, std::string& rest) {
   char separator = platform::PathSeparator();
-  std::string prefix = outer.size() > 0 && outer.back() == separator ? outer : outer + separator;
+  std::string prefix = platform::EndsWithSeparator(outer) ? outer : outer + separator;
   if (inner.compare(0, prefix.size(), prefix) != 0) return false;
   rest = inner.substr(prefix.size());
   return true;

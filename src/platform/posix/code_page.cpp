@@ -37,12 +37,6 @@ bool IsAscii(std::string_view text) {
   return true;
 }
 
-std::string Hex(uint32_t value, int digits) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%0*X", digits, value);
-  return text;
-}
-
 // One conversion with iconv from start to end, the shift state flushed.
 // On failure failedAt is the input offset at fault (the input's size when
 // the charset cannot be converted at all).
@@ -85,12 +79,75 @@ std::string CharacterAt(std::string_view utf8, size_t offset) {
 
 std::string ByteAt(std::string_view text, size_t offset) {
   if (offset >= text.size()) return "the end of the text";
-  return "byte " + std::to_string(offset + 1) + " (" + Hex(static_cast<uint8_t>(text[offset]), 2) + ")";
+  return "byte " + std::to_string(offset + 1) + " (" + HexDigits(static_cast<uint8_t>(text[offset]), 2) + ")";
 }
 
 }  // namespace
 
-CodePage::CodePage(std::string name) : name_(std::move(name)), utf8_(Canonical(name_) == "UTF8") {}
+CodePage::CodePage(std::string name)
+    : name_(std::move(name)), utf8_(Canonical(name_) == "UTF8"), lengths_(LengthsOf(name_, utf8_)) {}
+
+namespace {
+
+enum class Probe { kCharacter, kCutShort, kNoCharacter };
+
+// What iconv makes of the bytes as a whole: one or more characters, the
+// beginning of a longer one, or bytes that begin no character.
+Probe ProbeBytes(iconv_t cd, const uint8_t* bytes, size_t size) {
+  ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  char* in = reinterpret_cast<char*>(const_cast<uint8_t*>(bytes));
+  size_t inLeft = size;
+  char buffer[64];
+  char* out = buffer;
+  size_t outLeft = sizeof buffer;
+  if (::iconv(cd, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1)) return Probe::kCharacter;
+  return errno == EINVAL ? Probe::kCutShort : Probe::kNoCharacter;
+}
+
+// The length of the character that begins with first and second: 2 when the
+// pair is a character, 3 or 4 when it begins a longer one (GB18030, EUC-JP's
+// 0x8F, EUC-TW's 0x8E), 1 when the pair is no character's beginning, so that
+// the lead byte stands alone and the second byte is read for itself.
+uint8_t PairLength(iconv_t cd, uint8_t first, uint8_t second) {
+  uint8_t bytes[4] = {first, second, 0, 0};
+  Probe pair = ProbeBytes(cd, bytes, 2);
+  if (pair != Probe::kCutShort) return pair == Probe::kCharacter ? 2 : 1;
+  for (int third = 0x80; third <= 0xFF; ++third) {
+    bytes[2] = static_cast<uint8_t>(third);
+    Probe triple = ProbeBytes(cd, bytes, 3);
+    if (triple != Probe::kNoCharacter) return triple == Probe::kCharacter ? 3 : 4;
+  }
+  return 1;
+}
+
+}  // namespace
+
+// Found by asking the converter what each byte, and each pair beginning
+// with a byte that is no character alone, is: a few thousand conversions of
+// two bytes, once per code page.
+std::shared_ptr<const CodePage::LengthTable> CodePage::LengthsOf(const std::string& name, bool utf8) {
+  if (utf8) return nullptr;
+  iconv_t cd = ::iconv_open("UTF-8", name.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
+  std::vector<uint8_t> leads;
+  for (int first = 0x80; first <= 0xFF; ++first) {
+    auto byte = static_cast<uint8_t>(first);
+    if (ProbeBytes(cd, &byte, 1) == Probe::kCutShort) leads.push_back(byte);
+  }
+  std::shared_ptr<LengthTable> lengths;
+  if (!leads.empty()) {
+    lengths = std::make_shared<LengthTable>();
+    for (uint8_t first : leads) {
+      lengths->lead[first] = true;
+      for (int second = 0; second <= 0xFF; ++second) {
+        lengths->byPair[static_cast<size_t>(first) << 8 | static_cast<size_t>(second)] =
+            PairLength(cd, first, static_cast<uint8_t>(second));
+      }
+    }
+  }
+  ::iconv_close(cd);
+  return lengths;
+}
 
 CodePage CodePage::OfLocale() {
   std::string name;
@@ -161,31 +218,6 @@ bool CodePage::FromUtf8(std::string_view utf8, std::string& out, std::string& pr
     return false;
   }
   return true;
-}
-
-std::string ShowBytes(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    auto byte = static_cast<uint8_t>(c);
-    out += byte >= 0x20 && byte < 0x7F ? std::string(1, c) : "\\x" + Hex(byte, 2);
-  }
-  return out;
-}
-
-std::string ShowCharacters(std::string_view utf8) {
-  std::string out;
-  for (size_t i = 0; i < utf8.size();) {
-    size_t at = i;
-    int64_t cp = unicode::NextCodePoint(utf8, i);
-    if (cp < 0) {
-      out += "\\x" + Hex(static_cast<uint8_t>(utf8[at]), 2);
-    } else if (cp >= 0x20 && cp < 0x7F) {
-      out += static_cast<char>(cp);
-    } else {
-      out += cp > 0xFFFF ? "\\U" + Hex(static_cast<uint32_t>(cp), 8) : "\\u" + Hex(static_cast<uint32_t>(cp), 4);
-    }
-  }
-  return out;
 }
 
 }  // namespace tav::platform

@@ -13,6 +13,7 @@
 #include <random>
 #include <vector>
 
+#include "platform/code_page.h"
 #include "platform/posix/posix_util.h"
 
 namespace tav::platform {
@@ -27,10 +28,19 @@ std::string ErrorText(int error) {
 
 char PathSeparator() { return '/'; }
 
+// No code page this system runs in has a character whose later byte is '/'
+// (0x2F): those bytes are 0x40 and above, or digits in GB18030.
+size_t LastSeparator(std::string_view path) { return path.find_last_of('/'); }
+
+bool EndsWithSeparator(std::string_view path) { return !path.empty() && path.back() == '/'; }
+
 std::string NativePath(std::string_view written) {
   std::string path(written);
-  for (char& c : path) {
-    if (c == '\\') c = '/';
+  // Only a backslash that is a character of its own: in a double-byte code
+  // page the second byte of a character may be 0x5C as well.
+  const CodePage& codePage = CodePage::OfProcess();
+  for (size_t at = codePage.Find(path, '\\'); at != std::string::npos; at = codePage.Find(path, '\\', at + 1)) {
+    path[at] = '/';
   }
   // Trailing blanks are not part of a file name, as on Windows.
   while (!path.empty() && path.back() == ' ') path.pop_back();
@@ -85,13 +95,13 @@ bool SetCurrentDirectory(std::string_view path) {
 
 std::string JoinPath(std::string_view directory, std::string_view name) {
   std::string path(directory);
-  if (path.empty() || path.back() != '/') path += '/';
+  if (!EndsWithSeparator(path)) path += '/';
   path += name;
   return path;
 }
 
 std::string FileTitle(std::string_view path) {
-  size_t slash = path.find_last_of('/');
+  size_t slash = LastSeparator(path);
   return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
@@ -147,6 +157,41 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
   }
   out.clear();
   if (info.st_size > 0) out.reserve(static_cast<size_t>(info.st_size));
+  char buffer[65536];
+  for (;;) {
+    long n = file.Read(buffer, sizeof buffer);
+    if (n < 0) return false;
+    if (n == 0) return true;
+    out.append(buffer, static_cast<size_t>(n));
+  }
+}
+
+namespace {
+
+std::string KindOfFile(mode_t mode) {
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "a device";
+}
+
+}  // namespace
+
+bool ReadRegularFile(const std::string& path, std::string& out, std::string& notAFile) {
+  notAFile.clear();
+  File file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!file.IsOpen()) return false;
+  int fd = static_cast<int>(file.Handle());
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return false;
+  if (!S_ISREG(info.st_mode)) {
+    notAFile = KindOfFile(info.st_mode);
+    return false;
+  }
+  int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return false;
+  out.clear();
+  out.reserve(static_cast<size_t>(info.st_size));
   char buffer[65536];
   for (;;) {
     long n = file.Read(buffer, sizeof buffer);

@@ -208,7 +208,7 @@ bool StagedFile::CreateEntry(const std::string& destination, size_t trustedLengt
   Discard();
   destination_ = destination;
   if (!directory_->OpenFor(destination, trustedLength, error)) return false;
-  size_t cut = destination.find_last_of("\\/");
+  size_t cut = LastSeparator(destination);
   std::string prefix = cut == std::string::npos ? std::string() : destination.substr(0, cut + 1);
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     std::string name = directory_->NextName();

@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "platform/code_page.h"
 #include "platform/win32/win32_api.h"
 
 namespace tav::platform {
@@ -13,8 +14,6 @@ namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr DWORD kPathBuffer = 32768;
-
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 uint64_t JoinTime(const FILETIME& time) {
   return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -38,7 +37,7 @@ DWORD Attributes(const std::string& path) {
 }  // namespace
 
 std::string DirectoryPart(const std::string& path) {
-  size_t separator = path.find_last_of("\\/");
+  size_t separator = LastSeparator(path);
   if (separator == std::string::npos) {
     // "C:NAME" lies in drive C's current directory.
     return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) : std::string(".");
@@ -66,6 +65,12 @@ std::string ErrorText(int error) {
 
 char PathSeparator() { return '\\'; }
 
+size_t LastSeparator(std::string_view path) { return CodePage::OfProcess().FindLastOf(path, "\\/"); }
+
+bool EndsWithSeparator(std::string_view path) {
+  return !path.empty() && (path.back() == '/' || CodePage::OfProcess().EndsWith(path, '\\'));
+}
+
 std::string NativePath(std::string_view written) {
   std::string path(written);
   for (char& c : path) {
@@ -92,11 +97,17 @@ std::string FullPath(std::string_view path) {
   if (n == 0 || n >= kPathBuffer) return input;
   std::string full(buffer.data(), n);
   // Doubled separators are folded (the system keeps them), except the two
-  // that begin a network path.
+  // that begin a network path; a character's second byte 0x5C is no
+  // separator.
+  const CodePage& codePage = CodePage::OfProcess();
   std::string out;
-  for (size_t i = 0; i < full.size(); ++i) {
-    if (i > 1 && full[i] == '\\' && out.back() == '\\') continue;
-    out += full[i];
+  bool afterSeparator = false;
+  for (size_t i = 0; i < full.size();) {
+    size_t length = codePage.CharacterLength(full, i);
+    bool separator = length == 1 && full[i] == '\\';
+    if (!(i > 1 && separator && afterSeparator)) out.append(full, i, length);
+    afterSeparator = separator;
+    i += length;
   }
   return out;
 }
@@ -108,13 +119,13 @@ bool SetCurrentDirectory(std::string_view path) {
 
 std::string JoinPath(std::string_view directory, std::string_view name) {
   std::string path(directory);
-  if (path.empty() || !IsSeparator(path.back())) path += '\\';
+  if (!EndsWithSeparator(path)) path += '\\';
   path += name;
   return path;
 }
 
 std::string FileTitle(std::string_view path) {
-  size_t separator = path.find_last_of("\\/:");
+  size_t separator = CodePage::OfProcess().FindLastOf(path, "\\/:");
   return std::string(separator == std::string_view::npos ? path : path.substr(separator + 1));
 }
 
@@ -169,9 +180,9 @@ File OpenFile(const std::string& path, OpenMode mode) {
   return File(FromHandle(h));
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
-  File file = OpenFile(path, OpenMode::ReadExisting);
-  if (!file.IsOpen()) return false;
+namespace {
+
+bool ReadToEnd(File& file, std::string& out) {
   LARGE_INTEGER size{};
   if (::GetFileSizeEx(AsHandle(file.Handle()), &size) && size.QuadPart > 0) {
     out.reserve(static_cast<size_t>(size.QuadPart));
@@ -184,6 +195,26 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
     if (n == 0) return true;
     out.append(buffer.data(), static_cast<size_t>(n));
   }
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::string& out) {
+  File file = OpenFile(path, OpenMode::ReadExisting);
+  return file.IsOpen() && ReadToEnd(file, out);
+}
+
+bool ReadRegularFile(const std::string& path, std::string& out, std::string& notAFile) {
+  notAFile.clear();
+  File file = OpenFile(path, OpenMode::ReadExisting);
+  if (!file.IsOpen()) return false;
+  // A pipe, the console or another device would be read for ever.
+  DWORD type = ::GetFileType(AsHandle(file.Handle()));
+  if (type != FILE_TYPE_DISK) {
+    notAFile = type == FILE_TYPE_PIPE ? "a pipe" : "a device";
+    return false;
+  }
+  return ReadToEnd(file, out);
 }
 
 bool RemoveFile(const std::string& path) { return !path.empty() && ::DeleteFileA(path.c_str()) != 0; }

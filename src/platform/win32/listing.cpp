@@ -45,7 +45,7 @@ ListStatus ListDirectory(const std::string& directory, bool followLink, std::vec
     return ListStatus::kOpenFailed;
   }
   std::string pattern = directory;
-  if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
+  if (!pattern.empty() && !EndsWithSeparator(pattern)) pattern += '\\';
   pattern += "*.*";
   WIN32_FIND_DATAA data;
   HANDLE find = ::FindFirstFileA(pattern.c_str(), &data);
@@ -76,7 +76,7 @@ bool ReadFindData(const std::string& path, FindData& out, int& error) {
     error = static_cast<int>(::GetLastError());
     return false;
   }
-  size_t cut = path.find_last_of("\\/");
+  size_t cut = LastSeparator(path);
   std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
   FillFindData(data, name, IsLinkPath(path, data.dwFileAttributes), out);
   return true;

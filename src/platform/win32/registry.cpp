@@ -9,6 +9,7 @@
 // a deletion never reaches the parent key itself.
 #include "platform/registry.h"
 
+#include "platform/code_page.h"
 #include "platform/win32/win32_api.h"
 
 // The system headers name the ANSI and wide registry functions through macros
@@ -71,14 +72,17 @@ int StatusOf(LONG error) {
 bool HasNul(std::string_view name) { return name.find('\0') != std::string_view::npos; }
 
 // The subkey path as the system takes it, without the one trailing backslash
-// that is allowed; kRegInvalidName for a path the interface refuses.
+// that is allowed; kRegInvalidName for a path the interface refuses. The
+// backslashes are characters of the ANSI code page, never the second byte of
+// a double-byte character.
 int CheckedSubkey(const std::string& subkey, std::string& out) {
+  const CodePage& codePage = CodePage::OfProcess();
   std::string_view rest = subkey;
-  if (!rest.empty() && rest.back() == '\\') rest.remove_suffix(1);
+  if (codePage.EndsWith(rest, '\\')) rest.remove_suffix(1);
   if (rest.empty() && !subkey.empty()) return kRegInvalidName;
   if (HasNul(rest)) return kRegInvalidName;
   for (std::string_view steps = rest; !steps.empty();) {
-    size_t slash = steps.find('\\');
+    size_t slash = codePage.Find(steps, '\\');
     std::string_view step = steps.substr(0, slash);
     if (step.empty() || step.size() > kRegMaxKeyName) return kRegInvalidName;
     if (slash == std::string_view::npos) break;

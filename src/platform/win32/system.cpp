@@ -43,7 +43,7 @@ std::string ExecutableDirectory() {
   DWORD n = ::GetModuleFileNameA(nullptr, buffer, sizeof buffer);
   if (n == 0 || n >= sizeof buffer) return ".\\";
   std::string path(buffer, n);
-  size_t separator = path.find_last_of('\\');
+  size_t separator = LastSeparator(path);
   return separator == std::string::npos ? ".\\" : path.substr(0, separator + 1);
 }
 

@@ -128,13 +128,15 @@ bool IsStorableName(const std::string& name) { return name.find_first_of(std::st
 
 // The steps of a subkey path as written; an empty path has none. One trailing
 // backslash is allowed; an empty step elsewhere and line breaks are not.
-int SplitSteps(const std::string& subkey, std::vector<std::string>& steps) {
+// The backslashes are characters of the code page, never the second byte of
+// a double-byte character.
+int SplitSteps(const CodePage& codePage, const std::string& subkey, std::vector<std::string>& steps) {
   steps.clear();
   std::string_view rest = subkey;
-  if (!rest.empty() && rest.back() == '\\') rest.remove_suffix(1);
+  if (codePage.EndsWith(rest, '\\')) rest.remove_suffix(1);
   if (rest.empty()) return subkey.empty() ? kRegOk : kRegInvalidName;
   for (;;) {
-    size_t slash = rest.find('\\');
+    size_t slash = codePage.Find(rest, '\\');
     std::string step(rest.substr(0, slash));
     if (step.empty() || !IsStorableName(step)) return kRegInvalidName;
     steps.push_back(std::move(step));
@@ -152,9 +154,9 @@ std::vector<std::string> Folded(const std::vector<std::string>& steps) {
 
 bool IsStringType(uint32_t type) { return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz; }
 
-bool ValidComputerName(const std::string& name) {
+bool ValidComputerName(const CodePage& codePage, const std::string& name) {
   return !name.empty() && name != "." && name.find("..") == std::string::npos &&
-         name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
+         codePage.FindFirstOf(name, std::string_view("/\\\0", 3)) == std::string::npos;
 }
 
 // A file name's folded form, or empty when it is not text of the code page.
@@ -177,7 +179,7 @@ std::string FindComputerFolder(const std::string& directory, const std::string& 
   std::string found;
   for (const FindData& entry : entries) {
     const std::string& candidate = entry.name;
-    if (ValidComputerName(candidate) && FoldedFileName(codePage, candidate) == wanted &&
+    if (ValidComputerName(codePage, candidate) && FoldedFileName(codePage, candidate) == wanted &&
         DirectoryExists(computers + "/" + candidate)) {
       found = computers + "/" + candidate;
       break;
@@ -202,7 +204,7 @@ class Store {
     out = nullptr;
     size_t start = computer.find_first_not_of('\\');
     std::string name = start == std::string::npos ? std::string() : computer.substr(start);
-    if (start == 0 || !ValidComputerName(name)) return kRegBadNetPath;
+    if (start == 0 || !ValidComputerName(codePage_, name)) return kRegBadNetPath;
     std::string directory = StoreDirectory();
     if (directory.empty()) return kRegBadNetPath;
     std::string folder = FindComputerFolder(directory, name, codePage_);
@@ -214,7 +216,7 @@ class Store {
   int Open(RegKey base, const std::string& subkey, bool create, RegKey& out) {
     out = nullptr;
     std::vector<std::string> steps;
-    if (int status = SplitSteps(subkey, steps)) return status;
+    if (int status = SplitSteps(codePage_, subkey, steps)) return status;
     std::lock_guard<std::mutex> guard(mutex_);
     if (!StepsInward(steps)) return kRegInvalidName;
     std::string file;
@@ -304,7 +306,7 @@ class Store {
 
   int DeleteKey(RegKey parent, const std::string& subkey) {
     std::vector<std::string> steps;
-    if (int status = SplitSteps(subkey, steps)) return status;
+    if (int status = SplitSteps(codePage_, subkey, steps)) return status;
     if (steps.empty()) return kRegAccessDenied;
     std::lock_guard<std::mutex> guard(mutex_);
     if (!StepsInward(steps)) return kRegInvalidName;
@@ -699,7 +701,7 @@ class Store {
   std::unordered_set<RegKey> handles_;
   std::map<std::string, LoadedFile> files_;
   std::string diagnostic_;
-  CodePage codePage_ = CodePage::OfLocale();
+  const CodePage& codePage_ = CodePage::OfProcess();
 };
 
 Store& TheStore() {

@@ -80,6 +80,32 @@ TEST(CommandLine, DebugLogGoesToTheWindowsDirectory) {
   EXPECT_EQ(test::ReadFile(dir.file("state/tav32/DEBUGLOG.TAV")), "p.tav - Line 1\r\nProcessing command \"Echo x\".\r\n");
 }
 
+// A program "file" that is no text of the code page, or no file at all, is
+// refused with the reason, in a run and in a check alike; a FIFO without a
+// writer and an endless device end the run at once (timeout's 124 would
+// show a wait).
+TEST(CommandLine, ProgramFilesThatCannotBeReadAsTextAreRefusedWithTheReason) {
+  test::TempDir dir;
+  const char bigEndian[] = "\xFE\xFF\0E\0c\0h\0o\0 \0x\0\r\0\n\0E\0c\0h\0o\0 \0y";
+  test::WriteFile(dir.file("be.tav"), std::string(bigEndian, sizeof bigEndian - 1));
+  ASSERT_EQ(::mkfifo(dir.file("fifo.tav").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("/dev/zero", dir.file("device.tav").c_str()), 0);
+  struct Case {
+    const char* file;
+    const char* reason;
+  };
+  for (Case c : {Case{"be.tav", "It is UTF-16 text; save it in the system's code page."},
+                 Case{"fifo.tav", "It is a FIFO, not a file."}, Case{"device.tav", "It is a device, not a file."}}) {
+    std::string env = "WINDIR=" + dir.path() + " timeout 20";
+    Result run = RunBinary(dir, env, std::string(c.file) + " -LOG run.log");
+    EXPECT_EQ(run.exitCode, 1) << c.file;
+    EXPECT_EQ(run.err, std::string("TAV32 1.21 error: Program file could not be loaded. ") + c.reason + "\n");
+    Result check = RunBinary(dir, env, std::string(c.file) + " -CHECK");
+    EXPECT_EQ(check.exitCode, 1) << c.file;
+    EXPECT_EQ(check.out, std::string(c.file) + ":0: error 1: Program file could not be loaded. " + c.reason + "\n");
+  }
+}
+
 TEST(CommandLine, DebugLogThatCannotBeCreatedEndsWithExitCodeThree) {
   test::TempDir dir;
   test::WriteFile(dir.file("p.tav"), "Echo x\n");

@@ -90,6 +90,15 @@ TEST(CodePage, AMultiByteCodePageRefusesASequenceCutShort) {
   EXPECT_EQ(problem, "byte 3 (CB) has no character in EUC-JP");
 }
 
+// Characters longer than two bytes: GB18030's four bytes (whose second and
+// fourth are digits) and EUC-JP's three after 8F.
+TEST(CodePage, CharactersOfThreeAndFourBytesAreSteppedOverWhole) {
+  CodePage gb18030("GB18030");
+  EXPECT_EQ(gb18030.CharacterLength("\x81\x30\x81\x30", 0), 4u);
+  EXPECT_EQ(gb18030.Find("\x81\x30\x81\x30\x81\x5C\\", '\\'), 6u);
+  EXPECT_EQ(CodePage("EUC-JP").CharacterLength("\x8F\xB0\xA1\\", 0), 3u);
+}
+
 TEST(CodePage, AnUnknownCodePageConvertsOnlyAscii) {
   CodePage unknown("NO-SUCH-CHARSET");
   std::string out;
