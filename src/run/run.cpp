@@ -67,6 +67,7 @@ void RunStatement(InterpreterState& st, int index, const std::string& line) {
 }
 
 void RunExternalLine(InterpreterState& st, const std::string& line) {
+  CommandKeys keys(st);
   st.ui->SetControlText(kStatusLine, "Spawning external command.");
   if (st.ui->HasOutputWindow()) st.ui->SetOutputTitle(Format("%s - \"%s\"", kOutputTitle, line.c_str()));
   RecordLine(st, "Executing external command", line);

@@ -31,6 +31,7 @@ class ConsoleUi : public UserInterface {
   bool HasOutputWindow() const override;
   void SetOutputTitle(std::string_view title) override;
   void ShowOutput(std::string text) override;
+  TextEncoding OutputEncoding() const override;
   void WaitForKey() override;
   bool CanTypeKeys() const override;
   int PollKey(int timeoutMs) override;
@@ -38,6 +39,7 @@ class ConsoleUi : public UserInterface {
   void MessageBox(std::string_view caption, std::string_view text) override;
   void ShowWindows() override;
   void CloseWindows() override;
+  void RunEnded(int exitCode) override;
 
   std::string ControlText(int control) const;
 
@@ -61,8 +63,10 @@ class ConsoleUi : public UserInterface {
   void Answer(int key);
   void ConfirmAbort();
   void EndQuestion();
+  std::string EndSummary() const;
 
   InterpreterState& st_;
+  TextEncoding encoding_;
   OutputPane pane_;
   StatusArea status_;
   ElapsedClock clock_;
@@ -79,6 +83,8 @@ class ConsoleUi : public UserInterface {
   std::string title_;
   long long nextTick_ = 0;
   long long lastDraw_ = 0;
+  long long startMs_ = 0;
+  int exitCode_ = 0;
   bool dirty_ = false;
   bool done_ = false;
   std::thread thread_;

@@ -8,10 +8,13 @@
 #endif
 
 #include <cstdlib>
+#include <mutex>
 
 #include "core/messages.h"
 #include "external/external.h"
+#include "run/run.h"
 #include "test_support.h"
+#include "ui/typed_keys.h"
 
 namespace tav {
 namespace {
@@ -111,6 +114,50 @@ TEST(Shell, RunsTheTextThroughComspec) {
   EXPECT_EQ(m.ui.texts[100], "Processing SHELL command.");
   EXPECT_EQ(m.ui.titles.back(), "TAV32 Output Window");
   EXPECT_TRUE(Shell(m.st, nullptr));
+}
+
+// A user who types a line the moment the title shows the command, before
+// the command has been started.
+class TypingUi : public test::RecordingUi {
+ public:
+  bool CanTypeKeys() const override { return true; }
+  void SetOutputTitle(std::string_view title) override {
+    RecordingUi::SetOutputTitle(title);
+    if (title.find(" - ") != std::string_view::npos) Type("hello\n");
+  }
+  int PollKey(int timeoutMs) override {
+    TypedKeys::Lock lock(mutex_);
+    return keys_.PollKey(lock, changed_, timeoutMs, 50, [] { return false; });
+  }
+  void ForwardKeysToCommand(bool on) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    keys_.ForwardToCommand(on);
+  }
+  // How many of the keys were taken.
+  int Type(const std::string& keys) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    int taken = 0;
+    for (char c : keys) taken += keys_.Offer(c) ? 1 : 0;
+    changed_.notify_all();
+    return taken;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  TypedKeys keys_;
+};
+
+TEST(Shell, KeysTypedOnceTheCommandShowsReachItButNoLaterCommand) {
+  for (const char* program : {"Shell timeout 10 head -n 1", "timeout 10 head -n 1"}) {
+    test::Machine m(program);
+    TypingUi ui;
+    m.st.ui = &ui;
+    EXPECT_EQ(RunProgram(m.st), 0) << program;
+    EXPECT_NE(ui.output.find("hello\n"), std::string::npos) << program << ui.output;
+    // With no command running and no wait open, keys go nowhere.
+    EXPECT_EQ(ui.Type("late\n"), 0);
+  }
 }
 #endif
 

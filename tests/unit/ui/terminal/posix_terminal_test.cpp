@@ -12,9 +12,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <thread>
 
@@ -25,16 +28,25 @@ namespace {
 
 constexpr int kWaitMs = 15000;
 
-// The binary running on the slave side of a pseudo-terminal of 24 rows and
-// 80 columns; the test reads the master side and types into it.
+// How the binary is started: the terminal's rows, and changes to the
+// environment ("NAME=value", or "NAME" to remove it; TERM is xterm unless
+// changed).
+struct PtySetup {
+  unsigned short rows = 24;
+  std::vector<std::string> env;
+};
+
+// The binary running on the slave side of a pseudo-terminal of 80 columns;
+// the test reads the master side and types into it.
 class PtyRun {
  public:
-  PtyRun(const test::TempDir& dir, const std::vector<std::string>& args, const std::string& stdoutFile = "") {
-    winsize ws{24, 80, 0, 0};
+  PtyRun(const test::TempDir& dir, const std::vector<std::string>& args, const std::string& stdoutFile = "",
+         const PtySetup& setup = {}) {
+    winsize ws{setup.rows, 80, 0, 0};
     EXPECT_EQ(::openpty(&master_, &slave_, nullptr, nullptr, &ws), 0);
     EXPECT_EQ(::tcgetattr(slave_, &before_), 0);
     pid_ = ::fork();
-    if (pid_ == 0) RunChild(dir, args, stdoutFile);
+    if (pid_ == 0) RunChild(dir, args, stdoutFile, setup.env);
     ::fcntl(master_, F_SETFL, O_NONBLOCK);
   }
   ~PtyRun() {
@@ -104,7 +116,7 @@ class PtyRun {
 
  private:
   [[noreturn]] void RunChild(const test::TempDir& dir, const std::vector<std::string>& args,
-                             const std::string& stdoutFile) {
+                             const std::string& stdoutFile, const std::vector<std::string>& env) {
     ::setsid();
     ::ioctl(slave_, TIOCSCTTY, 0);
     ::dup2(slave_, 0);
@@ -119,6 +131,15 @@ class PtyRun {
     if (::chdir(dir.path().c_str()) != 0) ::_exit(126);
     ::setenv("WINDIR", dir.path().c_str(), 1);
     ::unsetenv("NO_COLOR");
+    ::setenv("TERM", "xterm", 1);
+    for (const std::string& change : env) {
+      size_t equals = change.find('=');
+      if (equals == std::string::npos) {
+        ::unsetenv(change.c_str());
+      } else {
+        ::setenv(change.substr(0, equals).c_str(), change.substr(equals + 1).c_str(), 1);
+      }
+    }
     std::vector<char*> argv{const_cast<char*>(TAV32_BINARY)};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
@@ -158,7 +179,7 @@ TEST(Terminal, StatusAreaAtTheBottomShowsTheRunAndTicks) {
   EXPECT_EQ(run.Finish(), 0);
   EXPECT_TRUE(run.Expect("done", mark, 0));
   // The key ended the wait and was not shown.
-  EXPECT_EQ(run.seen().find('x', mark), std::string::npos);
+  EXPECT_EQ(run.seen().substr(0, run.seen().find("TAV32 run ended")).find('x', mark), std::string::npos);
   EXPECT_TRUE(run.ModesRestored());
   // The scroll region and the title are given back.
   size_t end = run.seen().rfind("\x1b[r");
@@ -227,7 +248,7 @@ TEST(Terminal, CtrlCAnsweredNoResumesAndYesAbortsWith17) {
   run.Type("y");
   EXPECT_EQ(run.Finish(5000), 17);
   EXPECT_NE(run.seen().find("Abortion in progress", mark), std::string::npos);
-  EXPECT_EQ(run.seen().find("after", mark), std::string::npos);
+  EXPECT_EQ(run.seen().find("after\r\n", mark), std::string::npos);
   EXPECT_TRUE(run.ModesRestored());
   // The command went with the run; the debug log was closed complete, with
   // no failure of the statement the abort cut short.
@@ -244,8 +265,8 @@ TEST(Terminal, ASignalThatEndsTheProcessStillRestoresTheTerminal) {
   PtyRun run(dir, {"p.tav", "-OUTPUT"});
   ASSERT_TRUE(run.Expect(kLastRow)) << run.seen();
   size_t mark = run.Mark();
-  run.Signal(SIGQUIT);
-  EXPECT_EQ(run.Finish(), 128 + SIGQUIT);
+  run.Signal(SIGABRT);
+  EXPECT_EQ(run.Finish(), 128 + SIGABRT);
   EXPECT_TRUE(run.ModesRestored());
   EXPECT_TRUE(run.Expect("\x1b[r", mark, 0)) << run.seen();
 }
@@ -349,6 +370,179 @@ TEST(Terminal, PipedOutputAndQuietRunsGetNoEscapeSequences) {
     EXPECT_EQ(run.Finish(), 3);
     EXPECT_EQ(run.seen().find('\x1b'), std::string::npos);
     EXPECT_TRUE(run.ModesRestored());
+  }
+}
+
+// Whether a process has ended (a zombie counts as ended).
+bool Gone(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  size_t close = text.rfind(')');
+  return text.empty() || (close != std::string::npos && close + 2 < text.size() && text[close + 2] == 'Z');
+}
+
+bool Eventually(const std::function<bool()>& condition, int timeoutMs = kWaitMs) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+// The quit key ends the run as an abort does, whether the terminal turns it
+// into a signal (no output window) or the run reads it as a key, and so does
+// the signal sent from elsewhere: the command and what it started go too.
+TEST(Terminal, QuitEndsTheCommandAndItsChildrenAsAnAbortDoes) {
+  struct Case {
+    std::vector<std::string> args;
+    bool typed;
+  } cases[] = {{{"p.tav", "-LOG", "run.log"}, true},
+               {{"p.tav", "-OUTPUT"}, true},
+               {{"p.tav", "-OUTPUT", "-NOABORT"}, false}};
+  for (const Case& c : cases) {
+    test::TempDir dir;
+    test::WriteFile(dir.file("p.tav"), "Shell sleep 60 & echo $! > child.tmp; mv child.tmp child.pid; wait\nEcho after\n");
+    PtyRun run(dir, c.args);
+    ASSERT_TRUE(Eventually([&] { return std::ifstream(dir.file("child.pid")).good(); })) << run.seen();
+    ASSERT_TRUE(run.Expect("Processing SHELL command.")) << run.seen();
+    pid_t child = std::stoi(test::ReadFile(dir.file("child.pid")));
+    if (c.typed) {
+      run.Type("\x1c");
+    } else {
+      run.Signal(SIGQUIT);
+    }
+    EXPECT_EQ(run.Finish(), 17) << c.args.back();
+    EXPECT_TRUE(Eventually([&] { return Gone(child); }, 5000)) << c.args.back();
+    if (!Gone(child)) ::kill(child, SIGKILL);
+    EXPECT_EQ(run.seen().find("after\r\n"), std::string::npos);
+    EXPECT_TRUE(run.ModesRestored());
+  }
+}
+
+// A terminal too small for the status area keeps all its rows for the
+// output: nothing is cleared at the end. Every run on a terminal ends with a
+// line that says how long it took and how it ended; the LOG does not get it.
+TEST(Terminal, EndLineAfterTheRunAndNothingClearedOnASmallTerminal) {
+  struct Case {
+    unsigned short rows;
+    std::string program, end;
+  } cases[] = {{5, "Echo one\nEcho two\nEcho three\n", "exit code 0: no error."},
+               {24, "Echo three\nno-such-command-here\n", "exit code 3: File access error."}};
+  for (const Case& c : cases) {
+    test::TempDir dir;
+    test::WriteFile(dir.file("p.tav"), c.program);
+    PtyRun run(dir, {"p.tav", "-OUTPUT", "-LOG", "run.log"}, "", PtySetup{c.rows, {}});
+    EXPECT_EQ(run.Finish(), c.end.find(" 3:") != std::string::npos ? 3 : 0);
+    size_t last = run.seen().find("three");
+    ASSERT_NE(last, std::string::npos) << run.seen();
+    std::string after = run.seen().substr(last);
+    EXPECT_NE(after.find("TAV32 run ended after 00:00:0"), std::string::npos) << after;
+    EXPECT_NE(after.find(c.end), std::string::npos) << after;
+    if (c.rows == 5) {
+      EXPECT_EQ(after.find("\x1b[J"), std::string::npos) << after;
+      EXPECT_EQ(run.seen().find("\x1b[1;"), std::string::npos);
+    }
+    EXPECT_EQ(test::ReadFile(dir.file("run.log")).find("run ended"), std::string::npos);
+  }
+}
+
+// TERM unset or "dumb" is no terminal to draw on: no status area, no title,
+// no colours, no end line; NO_COLOR keeps the status area but drops the
+// colours.
+TEST(Terminal, DumbOrUnknownTerminalGetsNoSequencesAndNoColourDropsColours) {
+  struct Case {
+    std::string env;
+    bool statusArea;
+  } cases[] = {{"TERM=dumb", false}, {"TERM", false}, {"TERM=", false}, {"NO_COLOR=1", true}};
+  for (const Case& c : cases) {
+    test::TempDir dir;
+    test::WriteFile(dir.file("p.tav"), "Echo hello\nno-such-command-here\n");
+    PtyRun run(dir, {"p.tav", "-OUTPUT"}, "", PtySetup{24, {c.env}});
+    EXPECT_EQ(run.Finish(), 3);
+    EXPECT_NE(run.seen().find("CreateProcess failed!"), std::string::npos) << c.env;
+    EXPECT_EQ(run.seen().find("\x1b[31m"), std::string::npos) << c.env;
+    EXPECT_EQ(run.seen().find('\x1b') != std::string::npos, c.statusArea) << c.env;
+    EXPECT_EQ(run.seen().find("run ended") != std::string::npos, c.statusArea) << c.env;
+    EXPECT_TRUE(run.ModesRestored());
+  }
+}
+
+// A terminal multiplexer as a real terminal: its screen and scroll-back can
+// be read back after the run has drawn on it.
+class Tmux {
+ public:
+  explicit Tmux(const test::TempDir& dir) : dir_(dir), socket_("tav32-test-" + std::to_string(::getpid())) {
+    test::WriteFile(dir.file("tmux.conf"), "set -g history-limit 5000\nset -g status off\n");
+  }
+  ~Tmux() { Run("kill-server"); }
+  static bool Available() { return std::system("tmux -V > /dev/null 2>&1") == 0; }
+  bool Start(int columns, int rows, const std::string& command) {
+    return Run("-f " + dir_.file("tmux.conf") + " new-session -d -x " + std::to_string(columns) + " -y " +
+               std::to_string(rows) + " \"" + command + "\"") == 0;
+  }
+  int Run(const std::string& arguments) { return std::system(("tmux -L " + socket_ + " " + arguments).c_str()); }
+  // The screen, with the scroll-back before it when asked.
+  std::string Capture(bool history = false) {
+    std::string file = dir_.file("capture.txt");
+    Run(std::string("capture-pane -p -J ") + (history ? "-S - " : "") + "> " + file);
+    return test::ReadFile(file);
+  }
+  bool Await(const std::function<bool(const std::string&)>& seen, bool history = false) {
+    return Eventually([&] { return seen(Capture(history)); });
+  }
+
+ private:
+  const test::TempDir& dir_;
+  std::string socket_;
+};
+
+std::string LastRow(const std::string& screen) {
+  std::string trimmed = screen.substr(0, screen.find_last_not_of('\n') + 1);
+  return trimmed.substr(trimmed.rfind('\n') + 1);
+}
+
+// A terminal made smaller while a command prints: every line printed after
+// the change scrolls through the rows above the status area into the
+// scroll-back, in order, none lost over the status area.
+TEST(Terminal, LinesPrintedAfterAShrinkAllReachTheScrollBack) {
+  if (!Tmux::Available()) GTEST_SKIP() << "tmux is not installed";
+  struct Case {
+    int columns, rows;
+  } cases[] = {{50, 12}, {80, 10}};
+  for (const Case& c : cases) {
+    test::TempDir dir;
+    test::WriteFile(dir.file("p.tav"),
+                    "Shell seq 1 30 | sed s/^/A/; for i in $(seq 600); do [ -e go ] && break; sleep 0.05; done; "
+                    "seq 1 100 | sed s/^/L/; for i in $(seq 600); do [ -e end ] && break; sleep 0.05; done\n");
+    Tmux tmux(dir);
+    ASSERT_TRUE(tmux.Start(80, 24, "cd " + dir.path() + " && WINDIR=. " + TAV32_BINARY + " p.tav -OUTPUT; sleep 60"));
+    std::string clock;
+    ASSERT_TRUE(tmux.Await([&](const std::string& screen) {
+      clock = LastRow(screen);
+      return screen.find("A30\n") != std::string::npos && clock.rfind("Time elapsed: ", 0) == 0;
+    })) << tmux.Capture();
+    tmux.Run("resize-window -x " + std::to_string(c.columns) + " -y " + std::to_string(c.rows));
+    // The clock ticks on at the new bottom once the resize has been handled.
+    ASSERT_TRUE(tmux.Await([&](const std::string& screen) {
+      std::string row = LastRow(screen);
+      return std::count(screen.begin(), screen.end(), '\n') <= c.rows && row.rfind("Time elapsed: ", 0) == 0 &&
+             row.substr(0, 22) != clock.substr(0, 22);
+    })) << tmux.Capture();
+    test::WriteFile(dir.file("go"), "");
+    std::string all;
+    ASSERT_TRUE(tmux.Await([&](const std::string& text) {
+      all = text;
+      return text.find("\nL100\n") != std::string::npos;
+    }, true)) << tmux.Capture(true);
+    size_t at = all.find("\nA30\n");
+    for (int i = 1; i <= 100; ++i) {
+      std::string line = "\nL" + std::to_string(i) + "\n";
+      size_t next = all.find(line, at);
+      ASSERT_NE(next, std::string::npos) << c.columns << "x" << c.rows << " lost " << line << all;
+      at = next + 1;
+    }
+    test::WriteFile(dir.file("end"), "");
   }
 }
 
