@@ -116,48 +116,33 @@ TEST(Shell, RunsTheTextThroughComspec) {
   EXPECT_TRUE(Shell(m.st, nullptr));
 }
 
-// A user who types a line the moment the title shows the command, before
-// the command has been started.
-class TypingUi : public test::RecordingUi {
- public:
-  bool CanTypeKeys() const override { return true; }
-  void SetOutputTitle(std::string_view title) override {
-    RecordingUi::SetOutputTitle(title);
-    if (title.find(" - ") != std::string_view::npos) Type("hello\n");
-  }
-  int PollKey(int timeoutMs) override {
-    TypedKeys::Lock lock(mutex_);
-    return keys_.PollKey(lock, changed_, timeoutMs, 50, [] { return false; });
-  }
-  void ForwardKeysToCommand(bool on) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    keys_.ForwardToCommand(on);
-  }
-  // How many of the keys were taken.
-  int Type(const std::string& keys) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    int taken = 0;
-    for (char c : keys) taken += keys_.Offer(c) ? 1 : 0;
-    changed_.notify_all();
-    return taken;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  TypedKeys keys_;
-};
-
-TEST(Shell, KeysTypedOnceTheCommandShowsReachItButNoLaterCommand) {
-  for (const char* program : {"Shell timeout 10 head -n 1", "timeout 10 head -n 1"}) {
+// A command's keys are kept from before its title shows it (when the user
+// sees it start and types) until it has ended; then keys go nowhere again.
+TEST(Shell, KeysAreKeptForTheCommandOnceItsTitleShows) {
+  struct Ui : test::RecordingUi {
+    bool CanTypeKeys() const override { return true; }
+    void ForwardKeysToCommand(bool on) override { forwarding = on; }
+    void SetOutputTitle(std::string_view title) override { keptAtTitle.push_back(forwarding); titles.emplace_back(title); }
+    bool forwarding = false;
+    std::vector<bool> keptAtTitle;
+  };
+  for (const char* program : {"Shell true", "true"}) {
     test::Machine m(program);
-    TypingUi ui;
+    Ui ui;
     m.st.ui = &ui;
-    EXPECT_EQ(RunProgram(m.st), 0) << program;
-    EXPECT_NE(ui.output.find("hello\n"), std::string::npos) << program << ui.output;
-    // With no command running and no wait open, keys go nowhere.
-    EXPECT_EQ(ui.Type("late\n"), 0);
+    EXPECT_EQ(RunProgram(m.st), 0);
+    EXPECT_EQ(ui.keptAtTitle.front(), true) << program;
+    EXPECT_FALSE(ui.forwarding);
   }
+  // Switched on again inside, the queue keeps the keys already typed.
+  TypedKeys keys;
+  keys.ForwardToCommand(true);
+  EXPECT_TRUE(keys.Offer('a'));
+  keys.ForwardToCommand(true);
+  std::mutex mutex;
+  std::condition_variable changed;
+  TypedKeys::Lock lock(mutex);
+  EXPECT_EQ(keys.PollKey(lock, changed, 0, 0, [] { return false; }), 'a');
 }
 #endif
 

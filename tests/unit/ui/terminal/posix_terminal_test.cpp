@@ -12,13 +12,13 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <thread>
 
 #include "test_support.h"
@@ -28,25 +28,18 @@ namespace {
 
 constexpr int kWaitMs = 15000;
 
-// How the binary is started: the terminal's rows, and changes to the
-// environment ("NAME=value", or "NAME" to remove it; TERM is xterm unless
-// changed).
-struct PtySetup {
-  unsigned short rows = 24;
-  std::vector<std::string> env;
-};
-
-// The binary running on the slave side of a pseudo-terminal of 80 columns;
-// the test reads the master side and types into it.
+// The binary running on the slave side of a pseudo-terminal of 80 columns,
+// with TERM=xterm and the changes in env ("NAME=" removes NAME); the test
+// reads the master side and types into it.
 class PtyRun {
  public:
   PtyRun(const test::TempDir& dir, const std::vector<std::string>& args, const std::string& stdoutFile = "",
-         const PtySetup& setup = {}) {
-    winsize ws{setup.rows, 80, 0, 0};
+         unsigned short rows = 24, const std::vector<std::string>& env = {}) {
+    winsize ws{rows, 80, 0, 0};
     EXPECT_EQ(::openpty(&master_, &slave_, nullptr, nullptr, &ws), 0);
     EXPECT_EQ(::tcgetattr(slave_, &before_), 0);
     pid_ = ::fork();
-    if (pid_ == 0) RunChild(dir, args, stdoutFile, setup.env);
+    if (pid_ == 0) RunChild(dir, args, stdoutFile, env);
     ::fcntl(master_, F_SETFL, O_NONBLOCK);
   }
   ~PtyRun() {
@@ -133,12 +126,8 @@ class PtyRun {
     ::unsetenv("NO_COLOR");
     ::setenv("TERM", "xterm", 1);
     for (const std::string& change : env) {
-      size_t equals = change.find('=');
-      if (equals == std::string::npos) {
-        ::unsetenv(change.c_str());
-      } else {
-        ::setenv(change.substr(0, equals).c_str(), change.substr(equals + 1).c_str(), 1);
-      }
+      std::string name = change.substr(0, change.find('=')), value = change.substr(name.size() + 1);
+      value.empty() ? ::unsetenv(name.c_str()) : ::setenv(name.c_str(), value.c_str(), 1);
     }
     std::vector<char*> argv{const_cast<char*>(TAV32_BINARY)};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
@@ -373,176 +362,100 @@ TEST(Terminal, PipedOutputAndQuietRunsGetNoEscapeSequences) {
   }
 }
 
-// Whether a process has ended (a zombie counts as ended).
-bool Gone(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-  size_t close = text.rfind(')');
-  return text.empty() || (close != std::string::npos && close + 2 < text.size() && text[close + 2] == 'Z');
-}
-
 bool Eventually(const std::function<bool()>& condition, int timeoutMs = kWaitMs) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!condition()) {
+  for (; !condition(); std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
     if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return true;
 }
 
-// The quit key ends the run as an abort does, whether the terminal turns it
-// into a signal (no output window) or the run reads it as a key, and so does
-// the signal sent from elsewhere: the command and what it started go too.
+// The quit key, typed (a signal from the terminal without output window, a
+// key with one) or sent as a signal, ends the run as an abort does: the
+// command and what it started go too.
 TEST(Terminal, QuitEndsTheCommandAndItsChildrenAsAnAbortDoes) {
-  struct Case {
-    std::vector<std::string> args;
-    bool typed;
-  } cases[] = {{{"p.tav", "-LOG", "run.log"}, true},
-               {{"p.tav", "-OUTPUT"}, true},
-               {{"p.tav", "-OUTPUT", "-NOABORT"}, false}};
-  for (const Case& c : cases) {
+  using Args = std::vector<std::string>;
+  for (const Args& args : {Args{"p.tav", "-LOG", "run.log"}, Args{"p.tav", "-OUTPUT"}, Args{"p.tav", "-NOABORT"}}) {
     test::TempDir dir;
-    test::WriteFile(dir.file("p.tav"), "Shell sleep 60 & echo $! > child.tmp; mv child.tmp child.pid; wait\nEcho after\n");
-    PtyRun run(dir, c.args);
-    ASSERT_TRUE(Eventually([&] { return std::ifstream(dir.file("child.pid")).good(); })) << run.seen();
-    ASSERT_TRUE(run.Expect("Processing SHELL command.")) << run.seen();
-    pid_t child = std::stoi(test::ReadFile(dir.file("child.pid")));
-    if (c.typed) {
-      run.Type("\x1c");
-    } else {
-      run.Signal(SIGQUIT);
-    }
-    EXPECT_EQ(run.Finish(), 17) << c.args.back();
-    EXPECT_TRUE(Eventually([&] { return Gone(child); }, 5000)) << c.args.back();
-    if (!Gone(child)) ::kill(child, SIGKILL);
+    test::WriteFile(dir.file("p.tav"), "Shell sleep 60 & echo $! > c.tmp; mv c.tmp child; wait\nEcho after\n");
+    PtyRun run(dir, args);
+    ASSERT_TRUE(Eventually([&] { return std::ifstream(dir.file("child")).good(); })) << run.seen();
+    pid_t child = std::stoi(test::ReadFile(dir.file("child")));
+    args[1] == "-NOABORT" ? run.Signal(SIGQUIT) : run.Type("\x1c");
+    EXPECT_EQ(run.Finish(), 17) << args[1];
+    // Gone, or a zombie left to be reaped.
+    std::string stat = "/proc/" + std::to_string(child) + "/stat";
+    EXPECT_TRUE(Eventually([&] { return ::kill(child, 0) != 0 || test::ReadFile(stat).find(") Z") != std::string::npos; }));
+    ::kill(child, SIGKILL);
     EXPECT_EQ(run.seen().find("after\r\n"), std::string::npos);
-    EXPECT_TRUE(run.ModesRestored());
   }
 }
 
-// A terminal too small for the status area keeps all its rows for the
-// output: nothing is cleared at the end. Every run on a terminal ends with a
-// line that says how long it took and how it ended; the LOG does not get it.
-TEST(Terminal, EndLineAfterTheRunAndNothingClearedOnASmallTerminal) {
+// A run ends with a line that says how long it took and how it ended, not
+// on a dumb or unknown terminal and not in the LOG. A terminal too small for
+// the status area has nothing cleared at the end; NO_COLOR keeps the status
+// area but drops the colours.
+TEST(Terminal, EndLineSmallTerminalsAndTerminalsWithoutSequences) {
   struct Case {
     unsigned short rows;
-    std::string program, end;
-  } cases[] = {{5, "Echo one\nEcho two\nEcho three\n", "exit code 0: no error."},
-               {24, "Echo three\nno-such-command-here\n", "exit code 3: File access error."}};
+    std::string env, end;
+  } cases[] = {{5, "TERM=xterm", "run ended after 00:00:00, exit code 3: File access error.\r\n"},
+               {24, "NO_COLOR=1", "run ended after 00:00:00, exit code 3: File access error.\r\n"},
+               {24, "TERM=dumb", ""},
+               {24, "TERM=", ""}};
   for (const Case& c : cases) {
     test::TempDir dir;
-    test::WriteFile(dir.file("p.tav"), c.program);
-    PtyRun run(dir, {"p.tav", "-OUTPUT", "-LOG", "run.log"}, "", PtySetup{c.rows, {}});
-    EXPECT_EQ(run.Finish(), c.end.find(" 3:") != std::string::npos ? 3 : 0);
-    size_t last = run.seen().find("three");
-    ASSERT_NE(last, std::string::npos) << run.seen();
-    std::string after = run.seen().substr(last);
-    EXPECT_NE(after.find("TAV32 run ended after 00:00:0"), std::string::npos) << after;
-    EXPECT_NE(after.find(c.end), std::string::npos) << after;
-    if (c.rows == 5) {
-      EXPECT_EQ(after.find("\x1b[J"), std::string::npos) << after;
-      EXPECT_EQ(run.seen().find("\x1b[1;"), std::string::npos);
-    }
+    test::WriteFile(dir.file("p.tav"), "Echo three\nno-such-command-here\n");
+    PtyRun run(dir, {"p.tav", "-OUTPUT", "-LOG", "run.log"}, "", c.rows, {c.env});
+    EXPECT_EQ(run.Finish(), 3);
+    std::string after = run.seen().substr(run.seen().find("three"));
+    EXPECT_EQ(after.find(c.end.empty() ? "run ended" : c.end) != std::string::npos, !c.end.empty()) << after;
+    EXPECT_EQ(run.seen().find('\x1b') == std::string::npos, c.end.empty()) << c.env;
+    EXPECT_EQ(after.find("\x1b[J") != std::string::npos, c.rows > 5 && !c.end.empty()) << c.env;
+    EXPECT_EQ(run.seen().find("\x1b[31m") != std::string::npos, c.env == "TERM=xterm") << c.env;
     EXPECT_EQ(test::ReadFile(dir.file("run.log")).find("run ended"), std::string::npos);
   }
 }
 
-// TERM unset or "dumb" is no terminal to draw on: no status area, no title,
-// no colours, no end line; NO_COLOR keeps the status area but drops the
-// colours.
-TEST(Terminal, DumbOrUnknownTerminalGetsNoSequencesAndNoColourDropsColours) {
-  struct Case {
-    std::string env;
-    bool statusArea;
-  } cases[] = {{"TERM=dumb", false}, {"TERM", false}, {"TERM=", false}, {"NO_COLOR=1", true}};
-  for (const Case& c : cases) {
-    test::TempDir dir;
-    test::WriteFile(dir.file("p.tav"), "Echo hello\nno-such-command-here\n");
-    PtyRun run(dir, {"p.tav", "-OUTPUT"}, "", PtySetup{24, {c.env}});
-    EXPECT_EQ(run.Finish(), 3);
-    EXPECT_NE(run.seen().find("CreateProcess failed!"), std::string::npos) << c.env;
-    EXPECT_EQ(run.seen().find("\x1b[31m"), std::string::npos) << c.env;
-    EXPECT_EQ(run.seen().find('\x1b') != std::string::npos, c.statusArea) << c.env;
-    EXPECT_EQ(run.seen().find("run ended") != std::string::npos, c.statusArea) << c.env;
-    EXPECT_TRUE(run.ModesRestored());
-  }
-}
-
-// A terminal multiplexer as a real terminal: its screen and scroll-back can
-// be read back after the run has drawn on it.
-class Tmux {
- public:
-  explicit Tmux(const test::TempDir& dir) : dir_(dir), socket_("tav32-test-" + std::to_string(::getpid())) {
-    test::WriteFile(dir.file("tmux.conf"), "set -g history-limit 5000\nset -g status off\n");
-  }
-  ~Tmux() { Run("kill-server"); }
-  static bool Available() { return std::system("tmux -V > /dev/null 2>&1") == 0; }
-  bool Start(int columns, int rows, const std::string& command) {
-    return Run("-f " + dir_.file("tmux.conf") + " new-session -d -x " + std::to_string(columns) + " -y " +
-               std::to_string(rows) + " \"" + command + "\"") == 0;
-  }
-  int Run(const std::string& arguments) { return std::system(("tmux -L " + socket_ + " " + arguments).c_str()); }
-  // The screen, with the scroll-back before it when asked.
-  std::string Capture(bool history = false) {
-    std::string file = dir_.file("capture.txt");
-    Run(std::string("capture-pane -p -J ") + (history ? "-S - " : "") + "> " + file);
-    return test::ReadFile(file);
-  }
-  bool Await(const std::function<bool(const std::string&)>& seen, bool history = false) {
-    return Eventually([&] { return seen(Capture(history)); });
-  }
-
- private:
-  const test::TempDir& dir_;
-  std::string socket_;
-};
-
-std::string LastRow(const std::string& screen) {
-  std::string trimmed = screen.substr(0, screen.find_last_not_of('\n') + 1);
-  return trimmed.substr(trimmed.rfind('\n') + 1);
-}
-
-// A terminal made smaller while a command prints: every line printed after
-// the change scrolls through the rows above the status area into the
-// scroll-back, in order, none lost over the status area.
+// A terminal made smaller while a command prints (tmux as the terminal):
+// every line printed after the change reaches the scroll-back, in order.
 TEST(Terminal, LinesPrintedAfterAShrinkAllReachTheScrollBack) {
-  if (!Tmux::Available()) GTEST_SKIP() << "tmux is not installed";
-  struct Case {
-    int columns, rows;
-  } cases[] = {{50, 12}, {80, 10}};
-  for (const Case& c : cases) {
+  if (std::system("tmux -V > /dev/null 2>&1") != 0) GTEST_SKIP() << "no tmux";
+  for (std::string size : {"-x 50 -y 12", "-x 80 -y 10"}) {
     test::TempDir dir;
-    test::WriteFile(dir.file("p.tav"),
-                    "Shell seq 1 30 | sed s/^/A/; for i in $(seq 600); do [ -e go ] && break; sleep 0.05; done; "
-                    "seq 1 100 | sed s/^/L/; for i in $(seq 600); do [ -e end ] && break; sleep 0.05; done\n");
-    Tmux tmux(dir);
-    ASSERT_TRUE(tmux.Start(80, 24, "cd " + dir.path() + " && WINDIR=. " + TAV32_BINARY + " p.tav -OUTPUT; sleep 60"));
+    test::WriteFile(dir.file("p.tav"), "Shell seq 1 30; for i in $(seq 600); do [ -e go ] && break; sleep 0.05; done; "
+                                       "seq 1 100 | sed s/^/L/; sleep 60\n");
+    auto tmux = [&](const std::string& args) {
+      return std::system(("tmux -L tav32-" + std::to_string(::getpid()) + " " + args).c_str());
+    };
+    auto capture = [&](const char* more) {
+      EXPECT_EQ(tmux(std::string("capture-pane -p -J ") + more + " > " + dir.file("screen")), 0);
+      std::string text = test::ReadFile(dir.file("screen"));
+      return text.substr(0, text.find_last_not_of('\n') + 1);
+    };
+    // The server goes at the end, also when the test stops early.
+    std::shared_ptr<void> server(nullptr, [&](void*) { EXPECT_EQ(tmux("kill-server"), 0); });
+    ASSERT_EQ(tmux("-f /dev/null new-session -d -x 80 -y 24 'cd " + dir.path() + " && " + TAV32_BINARY +
+                   " p.tav -OUTPUT' \\; set status off"), 0);
     std::string clock;
-    ASSERT_TRUE(tmux.Await([&](const std::string& screen) {
-      clock = LastRow(screen);
-      return screen.find("A30\n") != std::string::npos && clock.rfind("Time elapsed: ", 0) == 0;
-    })) << tmux.Capture();
-    tmux.Run("resize-window -x " + std::to_string(c.columns) + " -y " + std::to_string(c.rows));
-    // The clock ticks on at the new bottom once the resize has been handled.
-    ASSERT_TRUE(tmux.Await([&](const std::string& screen) {
-      std::string row = LastRow(screen);
-      return std::count(screen.begin(), screen.end(), '\n') <= c.rows && row.rfind("Time elapsed: ", 0) == 0 &&
-             row.substr(0, 22) != clock.substr(0, 22);
-    })) << tmux.Capture();
+    ASSERT_TRUE(Eventually([&] {
+      clock = capture("");
+      return clock.find("\n30\n") != std::string::npos && clock.find("Time elapsed: ") != std::string::npos;
+    }));
+    clock = clock.substr(clock.rfind('\n') + 1);
+    EXPECT_EQ(tmux("resize-window " + size), 0);
+    // Once the clock has ticked at the new bottom, the resize has been handled.
+    ASSERT_TRUE(Eventually([&] {
+      std::string last = capture("");
+      last = last.substr(last.rfind('\n') + 1);
+      return last.rfind("Time elapsed: ", 0) == 0 && last.substr(0, 22) != clock.substr(0, 22);
+    }));
     test::WriteFile(dir.file("go"), "");
     std::string all;
-    ASSERT_TRUE(tmux.Await([&](const std::string& text) {
-      all = text;
-      return text.find("\nL100\n") != std::string::npos;
-    }, true)) << tmux.Capture(true);
-    size_t at = all.find("\nA30\n");
-    for (int i = 1; i <= 100; ++i) {
-      std::string line = "\nL" + std::to_string(i) + "\n";
-      size_t next = all.find(line, at);
-      ASSERT_NE(next, std::string::npos) << c.columns << "x" << c.rows << " lost " << line << all;
-      at = next + 1;
-    }
-    test::WriteFile(dir.file("end"), "");
+    ASSERT_TRUE(Eventually([&] { return (all = capture("-S -")).find("\nL100\n") != std::string::npos; })) << all;
+    size_t at = 0;
+    for (int i = 1; i <= 100 && at != std::string::npos; ++i) at = all.find("\nL" + std::to_string(i) + "\n", at);
+    EXPECT_NE(at, std::string::npos) << size << all;
   }
 }
 
