@@ -159,8 +159,8 @@ void PinBottomRows(int count) {
   std::string out(static_cast<size_t>(count), '\n');
   out += "\x1b[" + std::to_string(count) + "A";
   out += ScrollRegion(RowsAbove(count, size));
-  Emit(out);
   gPinnedRows = count;
+  Emit(out);
 }
 
 // After a change of size the terminal has put the cursor where it could: on
@@ -180,8 +180,8 @@ void RepinBottomRows(int count) {
   for (int i = 0; i < count; ++i) out += "\x1b" "D";
   out += "\x1b[" + std::to_string(count) + "A\x1b[J";
   out += ScrollRegion(RowsAbove(count, size));
-  Emit(out);
   gPinnedRows = count;
+  Emit(out);
 }
 
 void DrawBottomRows(const std::vector<TerminalRow>& rows) {

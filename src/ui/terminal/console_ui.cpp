@@ -177,8 +177,9 @@ void ConsoleUi::RunEnded(int exitCode) {
 // a line of its own also when the output's last line has no line end yet.
 std::string ConsoleUi::EndSummary() const {
   bool midLine = HasOutputWindow() && platform::StdoutIsTerminal() && !pane_.AtLineStart();
-  return Format("%sTAV32 run ended after %s, exit code %d: %s.\n", midLine ? "\n" : "",
-                Duration(platform::MonotonicMilliseconds() - startMs_).c_str(), exitCode_, ExitMeaning(exitCode_).c_str());
+  std::string elapsed = Duration(platform::MonotonicMilliseconds() - startMs_);
+  return Format("%sTAV32 run ended after %s, exit code %d: %s.\n", midLine ? "\n" : "", elapsed.c_str(), exitCode_,
+                ExitMeaning(exitCode_).c_str());
 }
 
 void ConsoleUi::TakeTerminal(bool rawKeys) {

@@ -1,10 +1,12 @@
 // The terminal user interface of the POSIX build. The output window is the
 // standard output; message boxes go to standard error. When standard error is
-// a terminal (and QUIET is not set) the status display is a status area
-// pinned to the terminal's bottom rows, a front-end thread ticks its clock,
-// redraws it on a resize, takes typed keys (raw mode while there is an
-// output window) and asks the abort question on Ctrl+C. Without a terminal
-// none of that exists and nothing but the messages is written.
+// a terminal that takes control sequences (TERM set and not "dumb") and QUIET
+// is not set, the status display is a status area pinned to the terminal's
+// bottom rows, a front-end thread ticks its clock, redraws it on a resize,
+// takes typed keys (raw mode while there is an output window) and asks the
+// abort question on Ctrl+C; when it goes, one line tells how long the run
+// took and its exit code. Without such a terminal none of that exists and
+// nothing but the messages is written.
 #pragma once
 
 #include <condition_variable>
