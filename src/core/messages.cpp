@@ -2,6 +2,7 @@
 
 #include "core/check_report.h"
 #include "core/text.h"
+#include "core/text_width.h"
 #include "core/user_interface.h"
 
 namespace tav {
@@ -29,7 +30,7 @@ const char* const kErrorTexts[] = {
     "User abort",
 };
 
-constexpr size_t kOutputWidth = 80;
+constexpr int kOutputWidth = 80;
 
 // The text as the LOG file stores it: CR LF line ends, no markers.
 std::string ForLogFile(std::string_view working) {
@@ -82,7 +83,7 @@ void PrintMessage(InterpreterState& st, std::string_view text) {
     if (c != '\r' && c != '\a') working += c;
   }
   if (st.options.log) AppendToLogFile(st, working);
-  if (toWindow) st.ui->ShowOutput(WrapForOutput(working));
+  if (toWindow) st.ui->ShowOutput(WrapForOutput(working, st.ui->OutputEncoding()));
 }
 
 void ReportError(InterpreterState& st, int code) {
@@ -95,7 +96,36 @@ void ReportError(InterpreterState& st, int code) {
   PrintMessage(st, Format("\n%cTAV32 Error in Line %u: %s.\n", kErrorMarker, st.lineNumber, ErrorText(code)));
 }
 
-std::string WrapForOutput(std::string_view text) {
+namespace {
+
+// Where a line of at least 80 columns that starts at offset pos is broken:
+// the offset of its break blank (the character after the first 80 columns
+// when that is a blank, else the last blank among the columns 79 down to 1),
+// or, with no blank, the offset just after the last character that ends
+// within the first 80 columns. blank tells which.
+size_t BreakOffset(std::string_view s, size_t pos, size_t end, TextEncoding encoding, bool& blank) {
+  size_t lastBlank = 0;
+  size_t cut = pos;
+  int column = 0;
+  for (size_t i = pos; i < end;) {
+    TextCharacter c = CharacterAt(s.substr(0, end), i, encoding);
+    if (column >= kOutputWidth && c.columns > 0) {
+      if (s[i] == ' ') lastBlank = i;
+      break;
+    }
+    if (s[i] == ' ' && column >= 1) lastBlank = i;
+    if (column + c.columns > kOutputWidth) break;
+    column += c.columns;
+    i += c.bytes;
+    cut = i;
+  }
+  blank = lastBlank != 0;
+  return blank ? lastBlank : cut;
+}
+
+}  // namespace
+
+std::string WrapForOutput(std::string_view text, TextEncoding encoding) {
   std::string s(text);
   size_t pos = 0;
   bool marked = !s.empty() && IsMarker(s[0]);
@@ -104,31 +134,19 @@ std::string WrapForOutput(std::string_view text) {
   while (pos < s.size()) {
     size_t lf = s.find('\n', pos);
     size_t end = lf == std::string::npos ? s.size() : lf;
-    if (end - pos < kOutputWidth) {
+    if (TextWidth(std::string_view(s).substr(pos, end - pos), encoding) < kOutputWidth) {
       if (lf == std::string::npos) break;
       pos = lf + 1;
       continue;
     }
-    // The break blank: offset 80 itself, else the last blank from 79 down to 1.
-    size_t brk = 0;
-    if (end - pos > kOutputWidth && s[pos + kOutputWidth] == ' ') {
-      brk = kOutputWidth;
+    bool blank = false;
+    size_t brk = BreakOffset(s, pos, end, encoding, blank);
+    if (blank) {
+      s[brk] = '\n';
     } else {
-      for (size_t k = kOutputWidth - 1; k >= 1; --k) {
-        if (s[pos + k] == ' ') {
-          brk = k;
-          break;
-        }
-      }
+      s.insert(brk, 1, '\n');
     }
-    size_t next;
-    if (brk != 0) {
-      s[pos + brk] = '\n';
-      next = pos + brk + 1;
-    } else {
-      s.insert(pos + kOutputWidth, 1, '\n');
-      next = pos + kOutputWidth + 1;
-    }
+    size_t next = brk + 1;
     if (marked) s.insert(next, 1, marker);
     pos = next;
   }

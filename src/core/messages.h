@@ -7,6 +7,7 @@
 
 #include "core/state.h"
 #include "core/version.h"
+#include "core/text_width.h"
 
 namespace tav {
 
@@ -53,7 +54,8 @@ void ReportError(InterpreterState& st, int code);
 void AppendToLogFile(InterpreterState& st, std::string_view working);
 // Writes text to the debug log when DEBUG is on.
 void WriteDebugLog(InterpreterState& st, std::string_view text);
-// Wraps a message for the 80-column output window.
-std::string WrapForOutput(std::string_view text);
+// Wraps a message for the 80-column output window, counting the columns its
+// characters take in the encoding; a character is never split.
+std::string WrapForOutput(std::string_view text, TextEncoding encoding = TextEncoding::SingleByte);
 
 }  // namespace tav

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/text_width.h"
+
 namespace tav {
 
 // Status-display controls, by the identifiers the statements address.
@@ -32,6 +34,10 @@ class UserInterface {
   virtual void SetOutputTitle(std::string_view title) = 0;
   // Shows a message text (already wrapped, lines may begin with a marker).
   virtual void ShowOutput(std::string text) = 0;
+  // How the output window encodes its text, which decides the columns its
+  // characters take: the Windows output window draws the bytes of a
+  // single-byte code page, one column each.
+  virtual TextEncoding OutputEncoding() const { return TextEncoding::SingleByte; }
   // Waits for one key typed into the output window; returns at once when no
   // key can be typed (no output window, or no terminal).
   virtual void WaitForKey() = 0;
@@ -47,6 +53,8 @@ class UserInterface {
   // read, and go again when the run is over.
   virtual void ShowWindows() {}
   virtual void CloseWindows() {}
+  // The run is over with this exit code; the windows are still shown.
+  virtual void RunEnded(int) {}
   // A message box with a stop icon; an unattended run does not wait on it.
   virtual void MessageBox(std::string_view caption, std::string_view text) = 0;
   // A question answered Retry (true) or Cancel. Here: the text as a message

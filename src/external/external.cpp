@@ -18,16 +18,16 @@ constexpr size_t kReadPiece = 512;
 constexpr int kSuccessLimit = 32;
 constexpr int kStillActive = 259;
 
-// Passes keys typed into the output window to the child until stopped.
+bool KeysCanBeTyped(const InterpreterState& st) { return st.ui->HasOutputWindow() && st.ui->CanTypeKeys(); }
+
+// Passes the keys kept for the command to the child until stopped.
 class KeyForwarder {
  public:
   KeyForwarder(InterpreterState& st, platform::ChildProcess& child) {
-    if (!st.ui->HasOutputWindow() || !st.ui->CanTypeKeys()) {
+    if (!KeysCanBeTyped(st)) {
       platform::CloseChildInput(child);
       return;
     }
-    ui_ = st.ui;
-    ui_->ForwardKeysToCommand(true);
     thread_ = std::thread([this, &st, &child] {
       while (!done_) {
         int c = st.ui->PollKey(50);
@@ -39,12 +39,9 @@ class KeyForwarder {
   void Stop() {
     done_ = true;
     if (thread_.joinable()) thread_.join();
-    if (ui_ != nullptr) ui_->ForwardKeysToCommand(false);
-    ui_ = nullptr;
   }
 
  private:
-  UserInterface* ui_ = nullptr;
   std::atomic<bool> done_{false};
   std::thread thread_;
 };
@@ -91,8 +88,19 @@ bool PlanExternalCommand(InterpreterState& st, const std::string& line) {
 
 }  // namespace
 
+CommandKeys::CommandKeys(InterpreterState& st) {
+  if (!KeysCanBeTyped(st)) return;
+  ui_ = st.ui;
+  ui_->ForwardKeysToCommand(true);
+}
+
+CommandKeys::~CommandKeys() {
+  if (ui_ != nullptr) ui_->ForwardKeysToCommand(false);
+}
+
 bool RunExternalChild(InterpreterState& st, const platform::ChildCommand& command) {
   if (st.options.whatIf) return PlanExternalCommand(st, command.line);
+  CommandKeys keys(st);
   platform::ChildProcess child;
   int error = 0;
   if (!platform::StartChild(command, child, error)) {
@@ -242,6 +250,7 @@ bool Shell(InterpreterState& st, const ArgumentArray* args) {
   if (!st.stopRequested) st.ui->SetControlText(kStatusLine, "Processing SHELL command.");
   if (args == nullptr || args->empty()) return true;
   const std::string& text = (*args)[0].text;
+  CommandKeys keys(st);
   if (!st.stopRequested) st.ui->SetOutputTitle(Format("%s - \"%s\"", kOutputTitle, text.c_str()));
   bool result = RunExternalChild(st, platform::ShellCommand(text));
   if (!st.stopRequested) st.ui->SetOutputTitle(kOutputTitle);

@@ -18,6 +18,21 @@ bool RunExternalArgs(InterpreterState& st, const std::vector<std::string>& argv)
 // The same for a command in both its forms.
 bool RunExternalChild(InterpreterState& st, const platform::ChildCommand& command);
 
+// While one exists, keys typed into the output window are kept for the
+// command: from the start of its statement (before its title shows it) until
+// the command has ended, so that no key typed meanwhile is lost. One made
+// inside another keeps the keys the outer one has kept.
+class CommandKeys {
+ public:
+  explicit CommandKeys(InterpreterState& st);
+  ~CommandKeys();
+  CommandKeys(const CommandKeys&) = delete;
+  CommandKeys& operator=(const CommandKeys&) = delete;
+
+ private:
+  UserInterface* ui_ = nullptr;
+};
+
 // Splits a command line by the rules Windows programs apply to their own:
 // blanks separate, double quotes group, backslashes before a quote escape it.
 std::vector<std::string> SplitCommandLine(std::string_view line);

@@ -11,6 +11,11 @@
 namespace tav::platform {
 
 bool StderrIsTerminal();
+// Whether the terminal takes control sequences (cursor, scroll region,
+// title, colours): not when TERM is unset, empty or "dumb".
+bool TerminalTakesSequences();
+// Whether the terminal shows UTF-8 (else one byte is one character).
+bool TerminalTextIsUtf8();
 
 struct TerminalSize {
   int columns = 80;
@@ -67,8 +72,8 @@ struct TerminalEvent {
 };
 // Stops the whole process until it is continued (by the shell's fg or bg).
 void StopUntilContinued();
-// Routes the interrupt, termination, hang-up, resize and stop signals into the
-// event queue instead of their flags. Undone by StopTerminalEvents.
+// Routes the interrupt, termination, hang-up, quit, resize and stop signals
+// into the event queue instead of their flags (quit counts as termination). Undone by StopTerminalEvents.
 bool StartTerminalEvents();
 void StopTerminalEvents();
 // Waits up to timeoutMs for one event; keys are read from standard input

@@ -79,6 +79,7 @@ void RunStatement(InterpreterState& st, ReportFile& report, int index, const std
 }
 
 void RunExternalLine(InterpreterState& st, ReportFile& report, const std::string& line) {
+  CommandKeys keys(st);
   st.ui->SetControlText(kStatusLine, "Spawning external command.");
   if (st.ui->HasOutputWindow()) st.ui->SetOutputTitle(Format("%s - \"%s\"", kOutputTitle, line.c_str()));
   RecordLine(st, "Executing external command", line);

@@ -269,6 +269,7 @@ int StartAndRun(InterpreterState& st, const std::vector<std::string>& args) {
   platform::CatchInterrupt(&st.stopRequested, &st.userAbort, st.options.noAbort);
   st.ui->ShowWindows();
   int code = ExpandEnvironment(st) ? RunProgram(st) : st.errorCode;
+  st.ui->RunEnded(code);
   st.ui->CloseWindows();
   return code;
 }

@@ -29,6 +29,7 @@ int TypedKeys::PollKey(Lock& lock, std::condition_variable& changed, int timeout
 }
 
 void TypedKeys::ForwardToCommand(bool on) {
+  if (on == forwarding_) return;
   forwarding_ = on;
   queue_.clear();
 }

@@ -25,7 +25,7 @@ class TypedKeys {
   // command again); otherwise as WaitForKey.
   int PollKey(Lock& lock, std::condition_variable& changed, int timeoutMs, int sliceMs, const Stopped& stopped);
   // While on, keys are queued for the running command; the queue starts
-  // empty each time.
+  // empty each time it is switched on (switching it on again keeps it).
   void ForwardToCommand(bool on);
   // A typed key: ends a key wait, else is queued for the command. False
   // when neither wants it (it is dropped); the caller then need not wake

@@ -106,12 +106,14 @@ void CatchInterrupt(std::atomic<bool>* stop, std::atomic<bool>* abort, bool igno
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;  // no restart: a blocked read returns so the stop is seen
   ::sigaction(SIGINT, &action, nullptr);
-  // Termination and hang-up are the system ending the run: they abort it the
-  // same way, also when interrupts are ignored, so that the running command
-  // is ended and the logs are closed instead of the process vanishing.
+  // Termination, hang-up and the terminal's quit key (Ctrl+\) end the run:
+  // they abort it the same way, also when interrupts are ignored, so that the
+  // running command and what it started are ended and the logs are closed
+  // instead of the process vanishing and leaving them running.
   action.sa_handler = OnInterrupt;
   ::sigaction(SIGTERM, &action, nullptr);
   ::sigaction(SIGHUP, &action, nullptr);
+  ::sigaction(SIGQUIT, &action, nullptr);
 }
 
 }  // namespace tav::platform

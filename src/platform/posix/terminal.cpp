@@ -11,10 +11,12 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
 
+#include "platform/code_page.h"
 #include "platform/posix/posix_util.h"
 
 namespace tav::platform {
@@ -66,7 +68,7 @@ void OnFatalSignal(int signo) {
 }
 
 void CatchFatalSignals() {
-  for (int signo : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGQUIT}) ::signal(signo, OnFatalSignal);
+  for (int signo : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) ::signal(signo, OnFatalSignal);
 }
 
 bool SetKeyModes() {
@@ -90,7 +92,7 @@ bool SetKeyModes() {
 // The self-pipe that carries signals to the waiting front end.
 int gEventRead = -1;
 std::atomic<int> gEventWrite{-1};
-struct sigaction gOldInt {}, gOldTerm {}, gOldHup {}, gOldWinch {}, gOldStop {};
+struct sigaction gOldInt {}, gOldTerm {}, gOldHup {}, gOldQuit {}, gOldWinch {}, gOldStop {};
 
 void OnEventSignal(int signo) {
   int saved = errno;
@@ -116,6 +118,7 @@ TerminalEvent FromSignalByte(char c) {
       return {TerminalEventKind::Interrupt, -1};
     case SIGTERM:
     case SIGHUP:
+    case SIGQUIT:
       return {TerminalEventKind::Terminate, -1};
     case SIGWINCH:
       return {TerminalEventKind::Resize, -1};
@@ -130,6 +133,13 @@ TerminalEvent FromSignalByte(char c) {
 
 bool StderrIsTerminal() { return ::isatty(kTerminalFd) == 1; }
 
+bool TerminalTakesSequences() {
+  const char* term = std::getenv("TERM");
+  return term != nullptr && *term != '\0' && std::strcmp(term, "dumb") != 0;
+}
+
+bool TerminalTextIsUtf8() { return CodePage::OfLocale().IsUtf8(); }
+
 TerminalSize StatusTerminalSize() {
   winsize ws {};
   TerminalSize size;
@@ -142,24 +152,35 @@ TerminalSize StatusTerminalSize() {
 
 void PinBottomRows(int count) {
   TerminalSize size = StatusTerminalSize();
-  gPinnedRows = count;
   CatchFatalSignals();
+  gPinnedRows = 0;
   if (!HasRoomFor(count, size)) return;
   // New lines push what is on the screen up, out of the rows to be pinned.
   std::string out(static_cast<size_t>(count), '\n');
   out += "\x1b[" + std::to_string(count) + "A";
   out += ScrollRegion(RowsAbove(count, size));
+  gPinnedRows = count;
   Emit(out);
 }
 
+// After a change of size the terminal has put the cursor where it could: on
+// a smaller one often below the rows that are to scroll. With the whole
+// screen scrolling, the cursor indexes down count rows (pushing the top rows
+// into the scroll-back where the screen ends) and comes back up, its column
+// kept: it is then above the rows to be pinned. Everything after the cursor
+// (the status area as it was drawn before) is cleared.
 void RepinBottomRows(int count) {
   TerminalSize size = StatusTerminalSize();
+  std::string out = "\x1b" "7\x1b[r\x1b" "8";
+  gPinnedRows = 0;
   if (!HasRoomFor(count, size)) {
-    Emit("\x1b" "7\x1b[r\x1b" "8");
+    Emit(out);
     return;
   }
-  std::string out = "\x1b" "7" + CursorTo(RowsAbove(count, size) + 1) + "\x1b[J\x1b" "8";
+  for (int i = 0; i < count; ++i) out += "\x1b" "D";
+  out += "\x1b[" + std::to_string(count) + "A\x1b[J";
   out += ScrollRegion(RowsAbove(count, size));
+  gPinnedRows = count;
   Emit(out);
 }
 
@@ -180,6 +201,8 @@ void DrawBottomRows(const std::vector<TerminalRow>& rows) {
   Emit(out);
 }
 
+// Only rows that were pinned are cleared: a terminal too small for them kept
+// all of its rows for the output.
 void UnpinBottomRows(int count) {
   if (gPinnedRows.exchange(0) == 0) return;
   TerminalSize size = StatusTerminalSize();
@@ -224,6 +247,7 @@ bool StartTerminalEvents() {
   Route(SIGINT, &gOldInt);
   Route(SIGTERM, &gOldTerm);
   Route(SIGHUP, &gOldHup);
+  Route(SIGQUIT, &gOldQuit);
   Route(SIGWINCH, &gOldWinch);
   Route(SIGTSTP, &gOldStop);
   return true;
@@ -234,6 +258,7 @@ void StopTerminalEvents() {
   ::sigaction(SIGINT, &gOldInt, nullptr);
   ::sigaction(SIGTERM, &gOldTerm, nullptr);
   ::sigaction(SIGHUP, &gOldHup, nullptr);
+  ::sigaction(SIGQUIT, &gOldQuit, nullptr);
   ::sigaction(SIGWINCH, &gOldWinch, nullptr);
   ::sigaction(SIGTSTP, &gOldStop, nullptr);
   int write = gEventWrite.exchange(-1);

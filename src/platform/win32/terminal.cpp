@@ -10,6 +10,11 @@ namespace tav::platform {
 
 bool StderrIsTerminal() { return false; }
 
+// A console with virtual terminal processing takes the colour sequences.
+bool TerminalTakesSequences() { return true; }
+
+bool TerminalTextIsUtf8() { return ::GetConsoleOutputCP() == CP_UTF8; }
+
 TerminalSize StatusTerminalSize() { return TerminalSize{}; }
 
 void PinBottomRows(int) {}

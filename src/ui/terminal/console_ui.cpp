@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/messages.h"
+#include "core/text.h"
 #include "platform/console.h"
 #include "platform/process.h"
 
@@ -16,16 +17,35 @@ constexpr int kTickMs = 1000;
 constexpr int kRedrawMs = 50;
 constexpr size_t kSavedStatusLimit = 100;
 constexpr int kCtrlC = 3;
+// The terminal's quit key, which raw mode delivers as a byte.
+constexpr int kCtrlBackslash = 0x1c;
+constexpr const char* kOutputTitle = TAV32_OUTPUT_TITLE;
 constexpr const char* kQuestion = TAV32_PRODUCT " User Interruption: Are you sure you want to abort? (y/n)";
 
 bool ColourTerminal() {
-  return platform::StdoutIsTerminal() && !platform::GetEnvironment("NO_COLOR").has_value();
+  return platform::StdoutIsTerminal() && platform::TerminalTakesSequences() &&
+         !platform::GetEnvironment("NO_COLOR").has_value();
 }
+
+TextEncoding TerminalEncoding() {
+  return platform::TerminalTextIsUtf8() ? TextEncoding::Utf8 : TextEncoding::SingleByte;
+}
+
+// "hh:mm:ss" of a duration.
+std::string Duration(long long ms) {
+  long long seconds = ms / 1000;
+  return Format("%02lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60, seconds % 60);
+}
+
+// What an exit code says: the error table's text, "no error" for 0.
+std::string ExitMeaning(int code) { return code == kErrNone ? "no error" : ErrorText(code); }
 
 }  // namespace
 
 ConsoleUi::ConsoleUi(InterpreterState& st)
-    : st_(st), pane_(ColourTerminal(), platform::StdoutIsTerminal()) {}
+    : st_(st), encoding_(TerminalEncoding()), pane_(ColourTerminal(), platform::StdoutIsTerminal(), encoding_) {
+  status_.encoding = encoding_;
+}
 
 ConsoleUi::~ConsoleUi() { CloseWindows(); }
 
@@ -58,7 +78,7 @@ bool ConsoleUi::HasOutputWindow() const { return st_.options.output && !st_.opti
 void ConsoleUi::SetOutputTitle(std::string_view title) {
   Lock lock(mutex_);
   gate_.Hold(lock);
-  title_ = CleanForTerminal(title);
+  title_ = CleanForTerminal(title, encoding_);
   if (session_ && HasOutputWindow()) platform::SetTerminalTitle(title_);
 }
 
@@ -67,6 +87,8 @@ void ConsoleUi::ShowOutput(std::string text) {
   gate_.Hold(lock);
   platform::WriteStdout(pane_.Render(text));
 }
+
+TextEncoding ConsoleUi::OutputEncoding() const { return encoding_; }
 
 bool ConsoleUi::CanTypeKeys() const { return HasOutputWindow() && platform::StdinIsTerminal(); }
 
@@ -115,8 +137,9 @@ void ConsoleUi::MessageBox(std::string_view caption, std::string_view text) {
 
 void ConsoleUi::ShowWindows() {
   Lock lock(mutex_);
-  if (session_ || st_.options.quiet || !platform::StderrIsTerminal()) return;
+  if (session_ || st_.options.quiet || !platform::StderrIsTerminal() || !platform::TerminalTakesSequences()) return;
   session_ = true;
+  startMs_ = platform::MonotonicMilliseconds();
   title_ = kOutputTitle;
   TakeTerminal(CanTypeKeys());
   platform::StartTerminalEvents();
@@ -138,6 +161,21 @@ void ConsoleUi::CloseWindows() {
   platform::StopTerminalEvents();
   platform::RestoreTerminal();
   rawKeys_ = false;
+  platform::WriteStderr(EndSummary());
+}
+
+void ConsoleUi::RunEnded(int exitCode) {
+  Lock lock(mutex_);
+  exitCode_ = exitCode;
+}
+
+// The line that closes a run on the terminal, where the status area was; on
+// a line of its own also when the output's last line has no line end yet.
+std::string ConsoleUi::EndSummary() const {
+  bool midLine = HasOutputWindow() && platform::StdoutIsTerminal() && !pane_.AtLineStart();
+  std::string elapsed = Duration(platform::MonotonicMilliseconds() - startMs_);
+  return Format("%sTAV32 run ended after %s, exit code %d: %s.\n", midLine ? "\n" : "", elapsed.c_str(), exitCode_,
+                ExitMeaning(exitCode_).c_str());
 }
 
 void ConsoleUi::TakeTerminal(bool rawKeys) {
@@ -210,7 +248,8 @@ void ConsoleUi::Handle(const platform::TerminalEvent& event) {
       Interrupt();
       break;
     case platform::TerminalEventKind::Terminate:
-      // The system ends the run: no question, also with NOABORT.
+      // The system or the quit key ends the run: no question, also with
+      // NOABORT.
       ConfirmAbort();
       break;
     case platform::TerminalEventKind::Key:
@@ -235,9 +274,14 @@ void ConsoleUi::Tick() {
   Redraw();
 }
 
-// A typed key: the answer to the question, the Abort button (Ctrl+C), the
-// end of a key wait, or input for the running command, in that order.
+// A typed key: the quit key, the answer to the question, the Abort button
+// (Ctrl+C), the end of a key wait, or input for the running command, in that
+// order.
 void ConsoleUi::HandleKey(int key) {
+  if (key == kCtrlBackslash) {
+    ConfirmAbort();
+    return;
+  }
   if (gate_.Asking()) {
     Answer(key);
     return;

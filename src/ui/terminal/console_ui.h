@@ -1,10 +1,12 @@
 // The terminal user interface of the POSIX build. The output window is the
 // standard output; message boxes go to standard error. When standard error is
-// a terminal (and QUIET is not set) the status display is a status area
-// pinned to the terminal's bottom rows, a front-end thread ticks its clock,
-// redraws it on a resize, takes typed keys (raw mode while there is an
-// output window) and asks the abort question on Ctrl+C. Without a terminal
-// none of that exists and nothing but the messages is written.
+// a terminal that takes control sequences (TERM set and not "dumb") and QUIET
+// is not set, the status display is a status area pinned to the terminal's
+// bottom rows, a front-end thread ticks its clock, redraws it on a resize,
+// takes typed keys (raw mode while there is an output window) and asks the
+// abort question on Ctrl+C; when it goes, one line tells how long the run
+// took and its exit code. Without such a terminal none of that exists and
+// nothing but the messages is written.
 #pragma once
 
 #include <condition_variable>
@@ -32,6 +34,7 @@ class ConsoleUi : public UserInterface {
   bool HasOutputWindow() const override;
   void SetOutputTitle(std::string_view title) override;
   void ShowOutput(std::string text) override;
+  TextEncoding OutputEncoding() const override;
   void WaitForKey() override;
   bool CanTypeKeys() const override;
   int PollKey(int timeoutMs) override;
@@ -39,6 +42,7 @@ class ConsoleUi : public UserInterface {
   void MessageBox(std::string_view caption, std::string_view text) override;
   void ShowWindows() override;
   void CloseWindows() override;
+  void RunEnded(int exitCode) override;
 
   std::string ControlText(int control) const;
 
@@ -60,8 +64,10 @@ class ConsoleUi : public UserInterface {
   void Answer(int key);
   void ConfirmAbort();
   void EndQuestion();
+  std::string EndSummary() const;
 
   InterpreterState& st_;
+  TextEncoding encoding_;
   OutputPane pane_;
   StatusArea status_;
   ElapsedClock clock_;
@@ -77,6 +83,8 @@ class ConsoleUi : public UserInterface {
   std::string title_;
   long long nextTick_ = 0;
   long long lastDraw_ = 0;
+  long long startMs_ = 0;
+  int exitCode_ = 0;
   bool dirty_ = false;
   bool done_ = false;
   std::thread thread_;

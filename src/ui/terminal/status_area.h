@@ -8,18 +8,20 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text_width.h"
 #include "platform/terminal.h"
 #include "ui/elapsed_clock.h"
 
 namespace tav {
 
+// Whether a character that begins with byte is a C1 control that starts a
+// terminal sequence (DCS, CSI, OSC) as an 8-bit terminal takes it: any such
+// byte in a single-byte code page; in UTF-8 one that is not part of a
+// character.
+bool IsC1Introducer(unsigned char byte, const TextCharacter& character, TextEncoding encoding);
 // A text made safe for one terminal row: control characters (escape
-// sequences among them) are dropped, tabs become blanks.
-std::string CleanForTerminal(std::string_view text);
-// The columns a UTF-8 text takes on a terminal (wide characters take two).
-int TextWidth(std::string_view text);
-// The text cut to at most columns columns; a UTF-8 sequence is never split.
-std::string CutToWidth(std::string_view text, int columns);
+// sequences among them, also C1 ones) are dropped, tabs become blanks.
+std::string CleanForTerminal(std::string_view text, TextEncoding encoding);
 
 struct StatusArea {
   static constexpr int kRows = 4;
@@ -28,6 +30,7 @@ struct StatusArea {
   std::map<int, bool> enabled;
   // While not empty, the question replaces the directory rows.
   std::string question;
+  TextEncoding encoding = TextEncoding::Utf8;
 
   StatusArea();
   std::string Text(int control) const;

@@ -39,6 +39,25 @@ TEST(WrapForOutput, UnmarkedTextKeepsTheMarkersOfItsLines) {
   EXPECT_EQ(WrapForOutput(text), "\n" + kRed + std::string(79, 'e') + "\n" + std::string(11, 'e'));
 }
 
+// In UTF-8 a character takes its display columns, whatever its bytes, and
+// is never split; in a single-byte code page every byte is one character.
+TEST(WrapForOutput, CountsColumnsOfCharactersAndNeverSplitsOne) {
+  auto times = [](const std::string& s, int n) {
+    std::string out;
+    while (n-- > 0) out += s;
+    return out;
+  };
+  const std::string e = "\xC3\xA9", kanji = "\xE6\x97\xA5", accent = "e\xCC\x81";
+  const TextEncoding utf8 = TextEncoding::Utf8;
+  EXPECT_EQ(WrapForOutput(kRed + times(e, 90), utf8), kRed + times(e, 80) + "\n" + kRed + times(e, 10));
+  EXPECT_EQ(WrapForOutput("x" + times(kanji, 40), utf8), "x" + times(kanji, 39) + "\n" + kanji);
+  EXPECT_EQ(WrapForOutput(times(accent, 81), utf8), times(accent, 80) + "\n" + accent);
+  EXPECT_EQ(WrapForOutput(times(e, 30) + " " + times(e, 60), utf8), times(e, 30) + "\n" + times(e, 60));
+  // A character cut short by the end of the piece is kept whole.
+  EXPECT_EQ(WrapForOutput(std::string(79, 'x') + "\xE6\x97", utf8), std::string(79, 'x') + "\xE6\x97\n");
+  EXPECT_EQ(WrapForOutput(times(e, 50), TextEncoding::SingleByte), times(e, 40) + "\n" + times(e, 10));
+}
+
 TEST(PrintMessage, LogFileGetsCrLfWithoutMarkersAndWindowGetsTheText) {
   test::TempDir dir;
   test::Machine m;

@@ -8,10 +8,13 @@
 #endif
 
 #include <cstdlib>
+#include <mutex>
 
 #include "core/messages.h"
 #include "external/external.h"
+#include "run/run.h"
 #include "test_support.h"
+#include "ui/typed_keys.h"
 
 namespace tav {
 namespace {
@@ -111,6 +114,35 @@ TEST(Shell, RunsTheTextThroughComspec) {
   EXPECT_EQ(m.ui.texts[100], "Processing SHELL command.");
   EXPECT_EQ(m.ui.titles.back(), "TAV32 Output Window");
   EXPECT_TRUE(Shell(m.st, nullptr));
+}
+
+// A command's keys are kept from before its title shows it (when the user
+// sees it start and types) until it has ended; then keys go nowhere again.
+TEST(Shell, KeysAreKeptForTheCommandOnceItsTitleShows) {
+  struct Ui : test::RecordingUi {
+    bool CanTypeKeys() const override { return true; }
+    void ForwardKeysToCommand(bool on) override { forwarding = on; }
+    void SetOutputTitle(std::string_view title) override { keptAtTitle.push_back(forwarding); titles.emplace_back(title); }
+    bool forwarding = false;
+    std::vector<bool> keptAtTitle;
+  };
+  for (const char* program : {"Shell true", "true"}) {
+    test::Machine m(program);
+    Ui ui;
+    m.st.ui = &ui;
+    EXPECT_EQ(RunProgram(m.st), 0);
+    EXPECT_EQ(ui.keptAtTitle.front(), true) << program;
+    EXPECT_FALSE(ui.forwarding);
+  }
+  // Switched on again inside, the queue keeps the keys already typed.
+  TypedKeys keys;
+  keys.ForwardToCommand(true);
+  EXPECT_TRUE(keys.Offer('a'));
+  keys.ForwardToCommand(true);
+  std::mutex mutex;
+  std::condition_variable changed;
+  TypedKeys::Lock lock(mutex);
+  EXPECT_EQ(keys.PollKey(lock, changed, 0, 0, [] { return false; }), 'a');
 }
 #endif
 

@@ -13,9 +13,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <memory>
 #include <thread>
 
 #include "test_support.h"
@@ -25,16 +28,18 @@ namespace {
 
 constexpr int kWaitMs = 15000;
 
-// The binary running on the slave side of a pseudo-terminal of 24 rows and
-// 80 columns; the test reads the master side and types into it.
+// The binary running on the slave side of a pseudo-terminal of 80 columns,
+// with TERM=xterm and the changes in env ("NAME=" removes NAME); the test
+// reads the master side and types into it.
 class PtyRun {
  public:
-  PtyRun(const test::TempDir& dir, const std::vector<std::string>& args, const std::string& stdoutFile = "") {
-    winsize ws{24, 80, 0, 0};
+  PtyRun(const test::TempDir& dir, const std::vector<std::string>& args, const std::string& stdoutFile = "",
+         unsigned short rows = 24, const std::vector<std::string>& env = {}) {
+    winsize ws{rows, 80, 0, 0};
     EXPECT_EQ(::openpty(&master_, &slave_, nullptr, nullptr, &ws), 0);
     EXPECT_EQ(::tcgetattr(slave_, &before_), 0);
     pid_ = ::fork();
-    if (pid_ == 0) RunChild(dir, args, stdoutFile);
+    if (pid_ == 0) RunChild(dir, args, stdoutFile, env);
     ::fcntl(master_, F_SETFL, O_NONBLOCK);
   }
   ~PtyRun() {
@@ -104,7 +109,7 @@ class PtyRun {
 
  private:
   [[noreturn]] void RunChild(const test::TempDir& dir, const std::vector<std::string>& args,
-                             const std::string& stdoutFile) {
+                             const std::string& stdoutFile, const std::vector<std::string>& env) {
     ::setsid();
     ::ioctl(slave_, TIOCSCTTY, 0);
     ::dup2(slave_, 0);
@@ -119,6 +124,11 @@ class PtyRun {
     if (::chdir(dir.path().c_str()) != 0) ::_exit(126);
     ::setenv("WINDIR", dir.path().c_str(), 1);
     ::unsetenv("NO_COLOR");
+    ::setenv("TERM", "xterm", 1);
+    for (const std::string& change : env) {
+      std::string name = change.substr(0, change.find('=')), value = change.substr(name.size() + 1);
+      value.empty() ? ::unsetenv(name.c_str()) : ::setenv(name.c_str(), value.c_str(), 1);
+    }
     std::vector<char*> argv{const_cast<char*>(TAV32_BINARY)};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
@@ -158,7 +168,7 @@ TEST(Terminal, StatusAreaAtTheBottomShowsTheRunAndTicks) {
   EXPECT_EQ(run.Finish(), 0);
   EXPECT_TRUE(run.Expect("done", mark, 0));
   // The key ended the wait and was not shown.
-  EXPECT_EQ(run.seen().find('x', mark), std::string::npos);
+  EXPECT_EQ(run.seen().substr(0, run.seen().find("TAV32 run ended")).find('x', mark), std::string::npos);
   EXPECT_TRUE(run.ModesRestored());
   // The scroll region and the title are given back.
   size_t end = run.seen().rfind("\x1b[r");
@@ -227,7 +237,7 @@ TEST(Terminal, CtrlCAnsweredNoResumesAndYesAbortsWith17) {
   run.Type("y");
   EXPECT_EQ(run.Finish(5000), 17);
   EXPECT_NE(run.seen().find("Abortion in progress", mark), std::string::npos);
-  EXPECT_EQ(run.seen().find("after", mark), std::string::npos);
+  EXPECT_EQ(run.seen().find("after\r\n", mark), std::string::npos);
   EXPECT_TRUE(run.ModesRestored());
   // The command went with the run; the debug log was closed complete, with
   // no failure of the statement the abort cut short.
@@ -244,8 +254,8 @@ TEST(Terminal, ASignalThatEndsTheProcessStillRestoresTheTerminal) {
   PtyRun run(dir, {"p.tav", "-OUTPUT"});
   ASSERT_TRUE(run.Expect(kLastRow)) << run.seen();
   size_t mark = run.Mark();
-  run.Signal(SIGQUIT);
-  EXPECT_EQ(run.Finish(), 128 + SIGQUIT);
+  run.Signal(SIGABRT);
+  EXPECT_EQ(run.Finish(), 128 + SIGABRT);
   EXPECT_TRUE(run.ModesRestored());
   EXPECT_TRUE(run.Expect("\x1b[r", mark, 0)) << run.seen();
 }
@@ -349,6 +359,103 @@ TEST(Terminal, PipedOutputAndQuietRunsGetNoEscapeSequences) {
     EXPECT_EQ(run.Finish(), 3);
     EXPECT_EQ(run.seen().find('\x1b'), std::string::npos);
     EXPECT_TRUE(run.ModesRestored());
+  }
+}
+
+bool Eventually(const std::function<bool()>& condition, int timeoutMs = kWaitMs) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (; !condition(); std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+  }
+  return true;
+}
+
+// The quit key, typed (a signal from the terminal without output window, a
+// key with one) or sent as a signal, ends the run as an abort does: the
+// command and what it started go too.
+TEST(Terminal, QuitEndsTheCommandAndItsChildrenAsAnAbortDoes) {
+  using Args = std::vector<std::string>;
+  for (const Args& args : {Args{"p.tav", "-LOG", "run.log"}, Args{"p.tav", "-OUTPUT"}, Args{"p.tav", "-NOABORT"}}) {
+    test::TempDir dir;
+    test::WriteFile(dir.file("p.tav"), "Shell sleep 60 & echo $! > c.tmp; mv c.tmp child; wait\nEcho after\n");
+    PtyRun run(dir, args);
+    ASSERT_TRUE(Eventually([&] { return std::ifstream(dir.file("child")).good(); })) << run.seen();
+    pid_t child = std::stoi(test::ReadFile(dir.file("child")));
+    args[1] == "-NOABORT" ? run.Signal(SIGQUIT) : run.Type("\x1c");
+    EXPECT_EQ(run.Finish(), 17) << args[1];
+    // Gone, or a zombie left to be reaped.
+    std::string stat = "/proc/" + std::to_string(child) + "/stat";
+    EXPECT_TRUE(Eventually([&] { return ::kill(child, 0) != 0 || test::ReadFile(stat).find(") Z") != std::string::npos; }));
+    ::kill(child, SIGKILL);
+    EXPECT_EQ(run.seen().find("after\r\n"), std::string::npos);
+  }
+}
+
+// A run ends with a line that says how long it took and how it ended, not
+// on a dumb or unknown terminal and not in the LOG. A terminal too small for
+// the status area has nothing cleared at the end; NO_COLOR keeps the status
+// area but drops the colours.
+TEST(Terminal, EndLineSmallTerminalsAndTerminalsWithoutSequences) {
+  struct Case {
+    unsigned short rows;
+    std::string env, end;
+  } cases[] = {{5, "TERM=xterm", "run ended after 00:00:00, exit code 3: File access error.\r\n"},
+               {24, "NO_COLOR=1", "run ended after 00:00:00, exit code 3: File access error.\r\n"},
+               {24, "TERM=dumb", ""},
+               {24, "TERM=", ""}};
+  for (const Case& c : cases) {
+    test::TempDir dir;
+    test::WriteFile(dir.file("p.tav"), "Echo three\nno-such-command-here\n");
+    PtyRun run(dir, {"p.tav", "-OUTPUT", "-LOG", "run.log"}, "", c.rows, {c.env});
+    EXPECT_EQ(run.Finish(), 3);
+    std::string after = run.seen().substr(run.seen().find("three"));
+    EXPECT_EQ(after.find(c.end.empty() ? "run ended" : c.end) != std::string::npos, !c.end.empty()) << after;
+    EXPECT_EQ(run.seen().find('\x1b') == std::string::npos, c.end.empty()) << c.env;
+    EXPECT_EQ(after.find("\x1b[J") != std::string::npos, c.rows > 5 && !c.end.empty()) << c.env;
+    EXPECT_EQ(run.seen().find("\x1b[31m") != std::string::npos, c.env == "TERM=xterm") << c.env;
+    EXPECT_EQ(test::ReadFile(dir.file("run.log")).find("run ended"), std::string::npos);
+  }
+}
+
+// A terminal made smaller while a command prints (tmux as the terminal):
+// every line printed after the change reaches the scroll-back, in order.
+TEST(Terminal, LinesPrintedAfterAShrinkAllReachTheScrollBack) {
+  if (std::system("tmux -V > /dev/null 2>&1") != 0) GTEST_SKIP() << "no tmux";
+  for (std::string size : {"-x 50 -y 12", "-x 80 -y 10"}) {
+    test::TempDir dir;
+    test::WriteFile(dir.file("p.tav"), "Shell seq 1 30; for i in $(seq 600); do [ -e go ] && break; sleep 0.05; done; "
+                                       "seq 1 100 | sed s/^/L/; sleep 60\n");
+    auto tmux = [&](const std::string& args) {
+      return std::system(("tmux -L tav32-" + std::to_string(::getpid()) + " " + args).c_str());
+    };
+    auto capture = [&](const char* more) {
+      EXPECT_EQ(tmux(std::string("capture-pane -p -J ") + more + " > " + dir.file("screen")), 0);
+      std::string text = test::ReadFile(dir.file("screen"));
+      return text.substr(0, text.find_last_not_of('\n') + 1);
+    };
+    // The server goes at the end, also when the test stops early.
+    std::shared_ptr<void> server(nullptr, [&](void*) { EXPECT_EQ(tmux("kill-server"), 0); });
+    ASSERT_EQ(tmux("-f /dev/null new-session -d -x 80 -y 24 'cd " + dir.path() + " && " + TAV32_BINARY +
+                   " p.tav -OUTPUT' \\; set status off"), 0);
+    std::string clock;
+    ASSERT_TRUE(Eventually([&] {
+      clock = capture("");
+      return clock.find("\n30\n") != std::string::npos && clock.find("Time elapsed: ") != std::string::npos;
+    }));
+    clock = clock.substr(clock.rfind('\n') + 1);
+    EXPECT_EQ(tmux("resize-window " + size), 0);
+    // Once the clock has ticked at the new bottom, the resize has been handled.
+    ASSERT_TRUE(Eventually([&] {
+      std::string last = capture("");
+      last = last.substr(last.rfind('\n') + 1);
+      return last.rfind("Time elapsed: ", 0) == 0 && last.substr(0, 22) != clock.substr(0, 22);
+    }));
+    test::WriteFile(dir.file("go"), "");
+    std::string all;
+    ASSERT_TRUE(Eventually([&] { return (all = capture("-S -")).find("\nL100\n") != std::string::npos; })) << all;
+    size_t at = 0;
+    for (int i = 1; i <= 100 && at != std::string::npos; ++i) at = all.find("\nL" + std::to_string(i) + "\n", at);
+    EXPECT_NE(at, std::string::npos) << size << all;
   }
 }
 

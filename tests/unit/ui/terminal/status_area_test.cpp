@@ -106,6 +106,11 @@ TEST(StatusArea, EscapeSequencesInTextsNeverReachTheTerminal) {
   EXPECT_EQ(row.find('\x1b'), std::string::npos);
   EXPECT_EQ(row.find('\x07'), std::string::npos);
   EXPECT_NE(row.find("/tmp/]2;ownedx[2J y"), std::string::npos);
+  // C1 controls that start sequences are dropped too; the same byte inside
+  // a UTF-8 character (U+00DB) is part of it, in a single-byte code page it
+  // is CSI.
+  EXPECT_EQ(CleanForTerminal("a\x9B" "2J\x9D" "2;t\x90x\xC3\x9B", TextEncoding::Utf8), "a2J2;tx\xC3\x9B");
+  EXPECT_EQ(CleanForTerminal("a\x9B" "2J\xC3\x9B", TextEncoding::SingleByte), "a2J\xC3");
 }
 
 TEST(StatusArea, TheQuestionReplacesTheDirectories) {
@@ -138,6 +143,15 @@ TEST(OutputPane, MarkedLinesAreColouredAlsoWhenSplitOverPieces) {
 TEST(OutputPane, ControlCharactersAreShownNotObeyedOnATerminal) {
   OutputPane pane(false, true);
   EXPECT_EQ(pane.Render("a\x1b[2Jb\tc\x7f\x08\n"), "a^[[2Jb\tc^?^H\n");
+}
+
+// 0x9B is CSI where it is no part of a UTF-8 character (U+00DB ends in it,
+// also split over pieces), and always in a single-byte code page.
+TEST(OutputPane, C1ControlsAreShownEscapedButNotInsideUtf8Characters) {
+  OutputPane utf8(false, true, TextEncoding::Utf8), single(false, true, TextEncoding::SingleByte);
+  EXPECT_EQ(utf8.Render("a\x9B" "2Jb\x9D" "0;t\n"), "aM-^[2JbM-^]0;t\n");
+  EXPECT_EQ(utf8.Render("\xC3\x9B\xE6\x97") + utf8.Render("\xA5\x9B"), "\xC3\x9B\xE6\x97\xA5M-^[");
+  EXPECT_EQ(single.Render("\xC3\x9B\xE9"), "\xC3M-^[\xE9");
 }
 
 }  // namespace
