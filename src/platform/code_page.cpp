@@ -95,4 +95,53 @@ std::string ShowCharacters(std::string_view utf8) {
   return out;
 }
 
+std::string ShowByteAt(std::string_view text, size_t offset) {
+  if (offset >= text.size()) return "the end of the text";
+  return "byte " + std::to_string(offset + 1) + " (" + HexDigits(static_cast<uint8_t>(text[offset]), 2) + ")";
+}
+
+namespace {
+
+bool IsAscii(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<uint8_t>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// ASCII reads the same in every code page this program meets, and UTF-8 is
+// the store's own form: both are taken as they are, once found valid.
+bool CodePage::ToUtf8(std::string_view text, std::string& out, std::string& problem) const {
+  if (IsAscii(text)) {
+    out.assign(text);
+    return true;
+  }
+  if (!utf8_) return ConvertToUtf8(text, out, problem);
+  for (size_t i = 0; i < text.size();) {
+    size_t at = i;
+    if (unicode::NextCodePoint(text, i) < 0) {
+      problem = ShowByteAt(text, at) + " is not valid UTF-8";
+      return false;
+    }
+  }
+  out.assign(text);
+  return true;
+}
+
+bool CodePage::FromUtf8(std::string_view utf8, std::string& out, std::string& problem) const {
+  if (IsAscii(utf8)) {
+    out.assign(utf8);
+    return true;
+  }
+  if (!utf8_) return ConvertFromUtf8(utf8, out, problem);
+  if (!unicode::IsValidUtf8(utf8)) {
+    problem = "it is not valid UTF-8";
+    return false;
+  }
+  out.assign(utf8);
+  return true;
+}
+
 }  // namespace tav::platform

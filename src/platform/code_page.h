@@ -62,6 +62,11 @@ class CodePage {
   bool FromUtf8(std::string_view utf8, std::string& out, std::string& problem) const;
 
  private:
+  // The conversions of a code page other than UTF-8, for text that is not
+  // all ASCII; each platform makes them with its own converter.
+  bool ConvertToUtf8(std::string_view text, std::string& out, std::string& problem) const;
+  bool ConvertFromUtf8(std::string_view utf8, std::string& out, std::string& problem) const;
+
   // The characters of a multi-byte code page: which bytes begin a longer
   // character, and the length of a character by its first two bytes (entry
   // first << 8 | second). Null for UTF-8 (whose later bytes are never ASCII)
@@ -81,6 +86,8 @@ class CodePage {
 std::string HexDigits(uint32_t value, int digits);
 // Text for a message: printable ASCII as is, other bytes as \xHH.
 std::string ShowBytes(std::string_view text);
+// "byte N (HH)" for the byte at offset, or "the end of the text".
+std::string ShowByteAt(std::string_view text, size_t offset);
 // UTF-8 text for a message: printable ASCII as is, other characters as
 // \uHHHH (\UHHHHHHHH beyond the Basic Multilingual Plane).
 std::string ShowCharacters(std::string_view utf8);

@@ -30,13 +30,6 @@ bool NamesAscii(std::string_view name) {
   return canonical == "ANSIX3.41968" || canonical == "ASCII" || canonical == "USASCII" || canonical == "646";
 }
 
-bool IsAscii(std::string_view text) {
-  for (char c : text) {
-    if (static_cast<uint8_t>(c) >= 0x80) return false;
-  }
-  return true;
-}
-
 // One conversion with iconv from start to end, the shift state flushed.
 // On failure failedAt is the input offset at fault (the input's size when
 // the charset cannot be converted at all).
@@ -75,11 +68,6 @@ std::string CharacterAt(std::string_view utf8, size_t offset) {
   int64_t cp = offset < utf8.size() ? unicode::NextCodePoint(utf8, i) : -1;
   if (cp < 0) return "the text at byte " + std::to_string(offset + 1);
   return "the character " + ShowCharacters(utf8.substr(offset, i - offset));
-}
-
-std::string ByteAt(std::string_view text, size_t offset) {
-  if (offset >= text.size()) return "the end of the text";
-  return "byte " + std::to_string(offset + 1) + " (" + HexDigits(static_cast<uint8_t>(text[offset]), 2) + ")";
 }
 
 }  // namespace
@@ -163,25 +151,10 @@ CodePage CodePage::OfLocale() {
   return CodePage(name);
 }
 
-bool CodePage::ToUtf8(std::string_view text, std::string& out, std::string& problem) const {
-  if (IsAscii(text)) {
-    out.assign(text);
-    return true;
-  }
-  if (utf8_) {
-    for (size_t i = 0; i < text.size();) {
-      size_t at = i;
-      if (unicode::NextCodePoint(text, i) < 0) {
-        problem = ByteAt(text, at) + " is not valid UTF-8";
-        return false;
-      }
-    }
-    out.assign(text);
-    return true;
-  }
+bool CodePage::ConvertToUtf8(std::string_view text, std::string& out, std::string& problem) const {
   size_t failedAt = 0;
   if (!Iconv("UTF-8", name_, text, out, failedAt)) {
-    problem = failedAt < text.size() ? ByteAt(text, failedAt) + " has no character in " + name_
+    problem = failedAt < text.size() ? ShowByteAt(text, failedAt) + " has no character in " + name_
                                      : "this system cannot convert the code page " + name_;
     return false;
   }
@@ -193,19 +166,7 @@ bool CodePage::ToUtf8(std::string_view text, std::string& out, std::string& prob
   return true;
 }
 
-bool CodePage::FromUtf8(std::string_view utf8, std::string& out, std::string& problem) const {
-  if (IsAscii(utf8)) {
-    out.assign(utf8);
-    return true;
-  }
-  if (utf8_) {
-    if (!unicode::IsValidUtf8(utf8)) {
-      problem = "it is not valid UTF-8";
-      return false;
-    }
-    out.assign(utf8);
-    return true;
-  }
+bool CodePage::ConvertFromUtf8(std::string_view utf8, std::string& out, std::string& problem) const {
   size_t failedAt = 0;
   if (!Iconv(name_, "UTF-8", utf8, out, failedAt)) {
     problem = failedAt < utf8.size() ? CharacterAt(utf8, failedAt) + " has no form in " + name_

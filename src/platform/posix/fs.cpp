@@ -146,6 +146,21 @@ File OpenFile(const std::string& path, OpenMode mode) {
   return File(fd);
 }
 
+namespace {
+
+// Appends what remains of an open file to out; false on a read error.
+bool AppendRest(File& file, std::string& out) {
+  char buffer[65536];
+  for (;;) {
+    long n = file.Read(buffer, sizeof buffer);
+    if (n < 0) return false;
+    if (n == 0) return true;
+    out.append(buffer, static_cast<size_t>(n));
+  }
+}
+
+}  // namespace
+
 bool ReadWholeFile(const std::string& path, std::string& out) {
   File file = OpenFile(path, OpenMode::ReadExisting);
   if (!file.IsOpen()) return false;
@@ -157,13 +172,7 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
   }
   out.clear();
   if (info.st_size > 0) out.reserve(static_cast<size_t>(info.st_size));
-  char buffer[65536];
-  for (;;) {
-    long n = file.Read(buffer, sizeof buffer);
-    if (n < 0) return false;
-    if (n == 0) return true;
-    out.append(buffer, static_cast<size_t>(n));
-  }
+  return AppendRest(file, out);
 }
 
 namespace {
@@ -192,13 +201,7 @@ bool ReadRegularFile(const std::string& path, std::string& out, std::string& not
   if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return false;
   out.clear();
   out.reserve(static_cast<size_t>(info.st_size));
-  char buffer[65536];
-  for (;;) {
-    long n = file.Read(buffer, sizeof buffer);
-    if (n < 0) return false;
-    if (n == 0) return true;
-    out.append(buffer, static_cast<size_t>(n));
-  }
+  return AppendRest(file, out);
 }
 
 namespace {
@@ -221,29 +224,7 @@ FileIdentity IdentityOf(const std::string& path) {
 }
 
 bool ReadFileAndIdentity(const std::string& path, std::string& bytes, FileIdentity& identity, int& error) {
-  bytes.clear();
-  identity = FileIdentity();
-  File file = OpenFile(path, OpenMode::ReadExisting);
-  if (!file.IsOpen()) {
-    error = errno;
-    return error == ENOENT;
-  }
-  struct stat info {};
-  if (::fstat(static_cast<int>(file.Handle()), &info) != 0) {
-    error = errno;
-    return false;
-  }
-  identity = IdentityOfStatus(info);
-  char buffer[65536];
-  for (;;) {
-    long n = file.Read(buffer, sizeof buffer);
-    if (n < 0) {
-      error = errno;
-      return false;
-    }
-    if (n == 0) return true;
-    bytes.append(buffer, static_cast<size_t>(n));
-  }
+  return ReadFileFrom(path, 0, bytes, identity, error);
 }
 
 bool RemoveFile(const std::string& path) { return !path.empty() && ::unlink(path.c_str()) == 0; }

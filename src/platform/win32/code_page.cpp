@@ -53,13 +53,6 @@ UINT NumberOf(const std::string& name) {
   return canonical.rfind("ISO8859", 0) == 0 ? 28590 + number : number;
 }
 
-bool IsAscii(std::string_view text) {
-  for (char c : text) {
-    if (static_cast<uint8_t>(c) >= 0x80) return false;
-  }
-  return true;
-}
-
 // Text of a code page as UTF-16; false when a byte has no character.
 bool Widen(UINT codePage, std::string_view text, std::wstring& out) {
   out.clear();
@@ -92,11 +85,6 @@ bool Narrow(UINT codePage, std::wstring_view text, std::string& out) {
 
 bool Utf8ToWide(std::string_view utf8, std::wstring& out) { return Widen(CP_UTF8, utf8, out); }
 
-std::string ByteAt(std::string_view text, size_t offset) {
-  if (offset >= text.size()) return "the end of the text";
-  return "byte " + std::to_string(offset + 1) + " (" + HexDigits(static_cast<uint8_t>(text[offset]), 2) + ")";
-}
-
 }  // namespace
 
 CodePage::CodePage(std::string name)
@@ -127,22 +115,7 @@ std::shared_ptr<const CodePage::LengthTable> CodePage::LengthsOf(const std::stri
   return lengths;
 }
 
-bool CodePage::ToUtf8(std::string_view text, std::string& out, std::string& problem) const {
-  if (IsAscii(text)) {
-    out.assign(text);
-    return true;
-  }
-  if (utf8_) {
-    for (size_t i = 0; i < text.size();) {
-      size_t at = i;
-      if (unicode::NextCodePoint(text, i) < 0) {
-        problem = ByteAt(text, at) + " is not valid UTF-8";
-        return false;
-      }
-    }
-    out.assign(text);
-    return true;
-  }
+bool CodePage::ConvertToUtf8(std::string_view text, std::string& out, std::string& problem) const {
   UINT number = NumberOf(name_);
   std::wstring wide;
   if (number == 0 || !::IsValidCodePage(number)) {
@@ -153,7 +126,7 @@ bool CodePage::ToUtf8(std::string_view text, std::string& out, std::string& prob
     // The first character that has none: converted one by one.
     for (size_t at = 0; at < text.size(); at += CharacterLength(text, at)) {
       if (!Widen(number, text.substr(at, CharacterLength(text, at)), wide)) {
-        problem = ByteAt(text, at) + " has no character in " + name_;
+        problem = ShowByteAt(text, at) + " has no character in " + name_;
         return false;
       }
     }
@@ -168,18 +141,10 @@ bool CodePage::ToUtf8(std::string_view text, std::string& out, std::string& prob
   return true;
 }
 
-bool CodePage::FromUtf8(std::string_view utf8, std::string& out, std::string& problem) const {
-  if (IsAscii(utf8)) {
-    out.assign(utf8);
-    return true;
-  }
+bool CodePage::ConvertFromUtf8(std::string_view utf8, std::string& out, std::string& problem) const {
   if (!unicode::IsValidUtf8(utf8)) {
     problem = "it is not valid UTF-8";
     return false;
-  }
-  if (utf8_) {
-    out.assign(utf8);
-    return true;
   }
   UINT number = NumberOf(name_);
   if (number == 0 || !::IsValidCodePage(number)) {
