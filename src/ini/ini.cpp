@@ -8,6 +8,7 @@
 
 #include "core/messages.h"
 #include "core/text.h"
+#include "core/user_interface.h"
 #include "ini/profile_layout.h"
 #include "platform/profile.h"
 
@@ -21,6 +22,41 @@ constexpr size_t kValueBufferSize = 8192;
 // The file argument as a full path against the current directory. Resolved
 // again before every read and write.
 std::string FullPathOf(const std::string& file) { return platform::FullPath(platform::NativePath(file)); }
+
+// The wait for a file's update lock: after a few seconds the status line says
+// what it waits for, and a stop (Abort, SIGTERM, SIGHUP) ends it at once.
+platform::LockWait LockWaitOf(InterpreterState& st) {
+  return {&st.stopRequested, [&st](const std::string& path) {
+            if (st.ui != nullptr) {
+              st.ui->SetControlText(kStatusLine, Format("Waiting for another update of %s to end.", path.c_str()));
+            }
+          }};
+}
+
+// Reports a write of the file that failed for a reason of the system (error
+// 3, the reason in the LOG file); a write cut short by a stop is not reported.
+bool ReportWriteFailure(InterpreterState& st, const std::string& path, int error) {
+  if (st.stopRequested) return false;
+  PrintMessage(st, Format("\n%c%s could not be updated: %s", kErrorMarker, path.c_str(),
+                          platform::ErrorText(error).c_str()));
+  ReportError(st, kErrFileAccess);
+  return false;
+}
+
+// Whether the update lock is held; reports why when it is not.
+bool LockTaken(InterpreterState& st, const platform::UpdateLock& lock, const std::string& path) {
+  return lock.Held() || ReportWriteFailure(st, path, lock.Error());
+}
+
+// The outcome of a profile write that returned false: a failure of the
+// system is reported; otherwise the edit did not apply, and notApplied (a
+// statement error) is set.
+bool WriteRefused(InterpreterState& st, const std::string& path, int notApplied) {
+  int error = platform::LastError();
+  if (error != 0) return ReportWriteFailure(st, path, error);
+  st.errorCode = notApplied;
+  return false;
+}
 
 bool HasArguments(const ArgumentArray* args, size_t count) { return args != nullptr && args->size() == count; }
 
@@ -141,16 +177,15 @@ bool IniAddLine(InterpreterState& st, const ArgumentArray* args) {
   }
   std::string_view key = TrimBlanks(KeyOf(line));
   std::string path = FullPathOf(file);
-  platform::UpdateLock lock(path);
-  platform::File created = platform::OpenFile(path, platform::OpenMode::AppendAlways);
-  created.Close();
+  platform::UpdateLock lock(path, LockWaitOf(st));
+  if (!LockTaken(st, lock, path)) return false;
   std::vector<char> buffer;
   std::optional<size_t> count = ReadWholeSection(st, file, section, buffer);
   if (!count) return false;
   std::optional<size_t> insertAt = InsertionPoint(buffer, *count, line, key);
   if (!insertAt) return false;
   if (!InsertLine(st, buffer, *insertAt, line)) return false;
-  return platform::ProfileWriteSection(FullPathOf(file), section, buffer.data(), &lock);
+  return platform::ProfileWriteSection(path, section, buffer.data(), &lock) || WriteRefused(st, path, kErrNone);
 }
 
 bool IniCopyLine(InterpreterState& st, const ArgumentArray* args) {
@@ -167,7 +202,11 @@ bool IniCopyLine(InterpreterState& st, const ArgumentArray* args) {
     st.errorCode = kErrNoSectionOrLine;
     return false;
   }
-  return platform::ProfileWriteString(FullPathOf((*args)[1].text), section, key, std::string_view(value.data(), count));
+  std::string path = FullPathOf((*args)[1].text);
+  platform::UpdateLock lock(path, LockWaitOf(st));
+  if (!LockTaken(st, lock, path)) return false;
+  return platform::ProfileWriteString(path, section, key, std::string_view(value.data(), count), &lock) ||
+         WriteRefused(st, path, kErrNone);
 }
 
 bool IniChangeLine(InterpreterState& st, const ArgumentArray* args) {
@@ -178,7 +217,11 @@ bool IniChangeLine(InterpreterState& st, const ArgumentArray* args) {
     st.errorCode = kErrSyntax;
     return false;
   }
-  return platform::ProfileWriteString(FullPathOf((*args)[0].text), (*args)[1].text, KeyOf(entry), ValueOf(entry));
+  std::string path = FullPathOf((*args)[0].text);
+  platform::UpdateLock lock(path, LockWaitOf(st));
+  if (!LockTaken(st, lock, path)) return false;
+  return platform::ProfileWriteString(path, (*args)[1].text, KeyOf(entry), ValueOf(entry), &lock) ||
+         WriteRefused(st, path, kErrNone);
 }
 
 bool IniCopySection(InterpreterState& st, const ArgumentArray* args) {
@@ -192,14 +235,19 @@ bool IniCopySection(InterpreterState& st, const ArgumentArray* args) {
     st.errorCode = kErrNoSection;
     return false;
   }
-  return platform::ProfileWriteSection(FullPathOf((*args)[1].text), section, buffer.data());
+  std::string path = FullPathOf((*args)[1].text);
+  platform::UpdateLock lock(path, LockWaitOf(st));
+  if (!LockTaken(st, lock, path)) return false;
+  return platform::ProfileWriteSection(path, section, buffer.data(), &lock) || WriteRefused(st, path, kErrNone);
 }
 
 bool IniDeleteLine(InterpreterState& st, const ArgumentArray* args) {
   if (!HasArguments(args, 3)) return false;
   const std::string& file = (*args)[0].text;
   const std::string& section = (*args)[1].text;
-  platform::UpdateLock lock(FullPathOf(file));
+  std::string path = FullPathOf(file);
+  platform::UpdateLock lock(path, LockWaitOf(st));
+  if (!LockTaken(st, lock, path)) return false;
   std::vector<char> buffer;
   std::optional<size_t> count = ReadWholeSection(st, file, section, buffer);
   if (!count) return false;
@@ -211,16 +259,15 @@ bool IniDeleteLine(InterpreterState& st, const ArgumentArray* args) {
     st.errorCode = kErrNoLine;
     return false;
   }
-  return platform::ProfileWriteSection(FullPathOf(file), section, buffer.data(), &lock);
+  return platform::ProfileWriteSection(path, section, buffer.data(), &lock) || WriteRefused(st, path, kErrNone);
 }
 
 bool IniDeleteSection(InterpreterState& st, const ArgumentArray* args) {
   if (!HasArguments(args, 2)) return false;
-  if (!platform::ProfileDeleteSection(FullPathOf((*args)[0].text), (*args)[1].text)) {
-    st.errorCode = kErrNoSection;
-    return false;
-  }
-  return true;
+  std::string path = FullPathOf((*args)[0].text);
+  platform::UpdateLock lock(path, LockWaitOf(st));
+  if (!LockTaken(st, lock, path)) return false;
+  return platform::ProfileDeleteSection(path, (*args)[1].text, &lock) || WriteRefused(st, path, kErrNoSection);
 }
 
 }  // namespace tav::ini
