@@ -139,9 +139,10 @@ class Driver {
     return std::max(std::chrono::microseconds(100), std::chrono::duration_cast<std::chrono::microseconds>(longest));
   }
 
-  // A random moment within a run of the given length.
+  // A random moment within the first three quarters of a write of the given
+  // length, so that most kills land before the write ends.
   std::chrono::microseconds SomeMoment(std::chrono::microseconds length) {
-    std::uniform_int_distribution<long> pick(0, std::max<long>(1, length.count()));
+    std::uniform_int_distribution<long> pick(0, std::max<long>(1, length.count() * 3 / 4));
     return std::chrono::microseconds(pick(random_));
   }
 
@@ -433,8 +434,8 @@ void RunSync(const std::string& binary, const fs::path& work, long kills, unsign
   // directories.
   auto writing = [&] {
     std::error_code error;
-    for (const auto& entry : fs::recursive_directory_iterator(destination, error)) {
-      if (entry.path().filename().string().rfind("!SYN~", 0) == 0) return true;
+    for (fs::recursive_directory_iterator it(destination, error), end; !error && it != end; it.increment(error)) {
+      if (it->path().filename().string().rfind("!SYN~", 0) == 0) return true;
     }
     return false;
   };
