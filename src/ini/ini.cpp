@@ -9,6 +9,7 @@
 #include "core/check_report.h"
 #include "core/messages.h"
 #include "core/text.h"
+#include "core/user_interface.h"
 #include "ini/profile_access.h"
 #include "ini/profile_layout.h"
 #include "platform/profile.h"
@@ -23,6 +24,66 @@ constexpr size_t kValueBufferSize = 8192;
 // The file argument as a full path against the current directory. Resolved
 // again before every read and write.
 std::string FullPathOf(const std::string& file) { return platform::FullPath(platform::NativePath(file)); }
+
+// The wait for a file's update lock: after a few seconds the status line says
+// what it waits for, and a stop (Abort, SIGTERM, SIGHUP) ends it at once.
+platform::LockWait LockWaitOf(InterpreterState& st) {
+  return {&st.stopRequested, [&st](const std::string& path) {
+            if (st.ui != nullptr) {
+              st.ui->SetControlText(kStatusLine, Format("Waiting for another update of %s to end.", path.c_str()));
+            }
+          }};
+}
+
+// Reports a write of the file that failed for a reason of the system (error
+// 3, the reason in the LOG file); a write cut short by a stop is not reported.
+bool ReportWriteFailure(InterpreterState& st, const std::string& path, int error) {
+  if (st.stopRequested) return false;
+  PrintMessage(st, Format("\n%c%s could not be updated: %s", kErrorMarker, path.c_str(),
+                          platform::ErrorText(error).c_str()));
+  ReportError(st, kErrFileAccess);
+  return false;
+}
+
+// Whether the update lock is held; reports why when it is not.
+bool LockTaken(InterpreterState& st, const platform::UpdateLock& lock, const std::string& path) {
+  return lock.Held() || ReportWriteFailure(st, path, lock.Error());
+}
+
+// The outcome of a profile write that returned false: a failure of the
+// system is reported; otherwise the edit did not apply, and notApplied (a
+// statement error) is set.
+bool WriteRefused(InterpreterState& st, const std::string& path, int notApplied) {
+  int error = platform::LastError();
+  if (error != 0) return ReportWriteFailure(st, path, error);
+  st.errorCode = notApplied;
+  return false;
+}
+
+// The update lock of a file, held from its read to its write. A dry run
+// takes none: it writes nothing, and taking the lock may create the file.
+class FileLock {
+ public:
+  FileLock(InterpreterState& st, const std::string& path) {
+    if (!st.options.whatIf) lock_.emplace(path, LockWaitOf(st));
+    taken_ = !lock_ || LockTaken(st, *lock_, path);
+  }
+  bool Taken() const { return taken_; }
+  const platform::UpdateLock* Held() const { return lock_ ? &*lock_ : nullptr; }
+
+ private:
+  std::optional<platform::UpdateLock> lock_;
+  bool taken_ = false;
+};
+
+// The outcome of a write: in a dry run a planned write that does not apply
+// sets notApplied; a real one is told apart by WriteRefused.
+bool Written(InterpreterState& st, const std::string& path, bool ok, int notApplied) {
+  if (ok) return true;
+  if (!st.options.whatIf) return WriteRefused(st, path, notApplied);
+  st.errorCode = notApplied;
+  return false;
+}
 
 bool HasArguments(const ArgumentArray* args, size_t count) { return args != nullptr && args->size() == count; }
 
@@ -153,7 +214,8 @@ bool IniAddLine(InterpreterState& st, const ArgumentArray* args) {
   }
   std::string_view key = TrimBlanks(KeyOf(line));
   std::string path = FullPathOf(file);
-  platform::UpdateLock lock(path);
+  FileLock lock(st, path);
+  if (!lock.Taken()) return false;
   CreateIfMissing(st, path);
   std::vector<char> buffer;
   std::optional<size_t> count = ReadWholeSection(st, file, section, buffer);
@@ -161,7 +223,7 @@ bool IniAddLine(InterpreterState& st, const ArgumentArray* args) {
   std::optional<size_t> insertAt = InsertionPoint(buffer, *count, line, key);
   if (!insertAt) return false;
   if (!InsertLine(st, buffer, *insertAt, line)) return false;
-  return WriteSectionOf(st, FullPathOf(file), section, buffer.data(), &lock);
+  return Written(st, path, WriteSectionOf(st, path, section, buffer.data(), lock.Held()), kErrNone);
 }
 
 bool IniCopyLine(InterpreterState& st, const ArgumentArray* args) {
@@ -178,7 +240,11 @@ bool IniCopyLine(InterpreterState& st, const ArgumentArray* args) {
     st.errorCode = kErrNoSectionOrLine;
     return false;
   }
-  return WriteStringOf(st, FullPathOf((*args)[1].text), section, key, std::string_view(value.data(), count));
+  std::string path = FullPathOf((*args)[1].text);
+  FileLock lock(st, path);
+  if (!lock.Taken()) return false;
+  return Written(st, path, WriteStringOf(st, path, section, key, std::string_view(value.data(), count), lock.Held()),
+                 kErrNone);
 }
 
 bool IniChangeLine(InterpreterState& st, const ArgumentArray* args) {
@@ -189,7 +255,11 @@ bool IniChangeLine(InterpreterState& st, const ArgumentArray* args) {
     st.errorCode = kErrSyntax;
     return false;
   }
-  return WriteStringOf(st, FullPathOf((*args)[0].text), (*args)[1].text, KeyOf(entry), ValueOf(entry));
+  std::string path = FullPathOf((*args)[0].text);
+  FileLock lock(st, path);
+  if (!lock.Taken()) return false;
+  return Written(st, path, WriteStringOf(st, path, (*args)[1].text, KeyOf(entry), ValueOf(entry), lock.Held()),
+                 kErrNone);
 }
 
 bool IniCopySection(InterpreterState& st, const ArgumentArray* args) {
@@ -203,14 +273,19 @@ bool IniCopySection(InterpreterState& st, const ArgumentArray* args) {
     st.errorCode = kErrNoSection;
     return false;
   }
-  return WriteSectionOf(st, FullPathOf((*args)[1].text), section, buffer.data());
+  std::string path = FullPathOf((*args)[1].text);
+  FileLock lock(st, path);
+  if (!lock.Taken()) return false;
+  return Written(st, path, WriteSectionOf(st, path, section, buffer.data(), lock.Held()), kErrNone);
 }
 
 bool IniDeleteLine(InterpreterState& st, const ArgumentArray* args) {
   if (!HasArguments(args, 3)) return false;
   const std::string& file = (*args)[0].text;
   const std::string& section = (*args)[1].text;
-  platform::UpdateLock lock(FullPathOf(file));
+  std::string path = FullPathOf(file);
+  FileLock lock(st, path);
+  if (!lock.Taken()) return false;
   std::vector<char> buffer;
   std::optional<size_t> count = ReadWholeSection(st, file, section, buffer);
   if (!count) return false;
@@ -222,16 +297,15 @@ bool IniDeleteLine(InterpreterState& st, const ArgumentArray* args) {
     st.errorCode = kErrNoLine;
     return false;
   }
-  return WriteSectionOf(st, FullPathOf(file), section, buffer.data(), &lock);
+  return Written(st, path, WriteSectionOf(st, path, section, buffer.data(), lock.Held()), kErrNone);
 }
 
 bool IniDeleteSection(InterpreterState& st, const ArgumentArray* args) {
   if (!HasArguments(args, 2)) return false;
-  if (!DeleteSectionOf(st, FullPathOf((*args)[0].text), (*args)[1].text)) {
-    st.errorCode = kErrNoSection;
-    return false;
-  }
-  return true;
+  std::string path = FullPathOf((*args)[0].text);
+  FileLock lock(st, path);
+  if (!lock.Taken()) return false;
+  return Written(st, path, DeleteSectionOf(st, path, (*args)[1].text, lock.Held()), kErrNoSection);
 }
 
 }  // namespace tav::ini

@@ -21,12 +21,12 @@ size_t ProfileReadString(const std::string& path, std::string_view section, std:
 }
 
 bool ProfileWriteString(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view value) {
-  return ini::WriteProfileString(path, section, key, value);
+                        std::string_view value, const UpdateLock* held) {
+  return ini::WriteProfileString(path, section, key, value, held);
 }
 
-bool ProfileDeleteSection(const std::string& path, std::string_view section) {
-  return ini::DeleteProfileSection(path, section);
+bool ProfileDeleteSection(const std::string& path, std::string_view section, const UpdateLock* held) {
+  return ini::DeleteProfileSection(path, section, held);
 }
 
 }  // namespace tav::platform

@@ -1,6 +1,7 @@
 #include "ini/profile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -26,6 +27,13 @@ bool IsWideText(std::string_view bytes) {
   return bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
 }
 
+// A failed write, with its reason where callers look for it (0: the edit
+// does not apply).
+bool Failed(int error) {
+  errno = error;
+  return false;
+}
+
 // The read-modify-write of every profile write: under the file's update lock,
 // reads the file, lets edit make the new bytes (nothing means the edit does
 // not apply) and replaces the file with them, unless they are the same.
@@ -33,20 +41,21 @@ template <typename Edit>
 bool UpdateProfile(const std::string& path, const platform::UpdateLock* held, Edit edit) {
   std::optional<platform::UpdateLock> own;
   if (held == nullptr) own.emplace(path);
+  if (own && !own->Held()) return Failed(own->Error());
   std::string bytes;
   bool exists = false;
   if (!LoadProfile(path, bytes, exists)) return false;
   // A read-only profile file is left as it is and the write fails, as it
   // does where the file is written in place.
-  if (exists && platform::IsReadOnlyFile(path)) return false;
+  if (exists && platform::IsReadOnlyFile(path)) return Failed(EACCES);
   // A UTF-16 file is left as it is too, rather than spoilt.
-  if (exists && IsWideText(bytes)) return false;
+  if (exists && IsWideText(bytes)) return Failed(EILSEQ);
   ProfileLayout layout(bytes);
   std::optional<std::string> updated = edit(layout);
-  if (!updated) return false;
+  if (!updated) return Failed(0);
   if (exists && *updated == bytes) return true;
   int error = 0;
-  return platform::ReplaceFileAtomically(path, *updated, error);
+  return platform::ReplaceFileAtomically(path, *updated, error) || Failed(error);
 }
 
 // The lines of a section text, up to the empty line that ends it.
@@ -157,14 +166,14 @@ size_t GetProfileString(const std::string& path, std::string_view section, std::
 }
 
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view value) {
-  return UpdateProfile(path, nullptr, [&](const ProfileLayout& layout) -> std::optional<std::string> {
+                        std::string_view value, const platform::UpdateLock* held) {
+  return UpdateProfile(path, held, [&](const ProfileLayout& layout) -> std::optional<std::string> {
     return SetEntry(layout, section, key, value);
   });
 }
 
-bool DeleteProfileSection(const std::string& path, std::string_view section) {
-  return UpdateProfile(path, nullptr,
+bool DeleteProfileSection(const std::string& path, std::string_view section, const platform::UpdateLock* held) {
+  return UpdateProfile(path, held,
                        [&](const ProfileLayout& layout) { return RemoveSection(layout, section); });
 }
 

@@ -54,12 +54,13 @@ size_t GetProfileString(const std::string& path, std::string_view section, std::
 // or the line is added at the end of the section; the section and the file
 // are created when missing. False when the file could not be read or written.
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view value);
+                        std::string_view value, const platform::UpdateLock* held = nullptr);
 
 // Removes the section (every section of that name): the header, its lines and
 // the blank lines after them. False when the file has no such section or could
 // not be read or written; the file is then unchanged.
-bool DeleteProfileSection(const std::string& path, std::string_view section);
+bool DeleteProfileSection(const std::string& path, std::string_view section,
+                          const platform::UpdateLock* held = nullptr);
 
 // The value of key in section of the profile file at path, without its
 // surrounding blanks; section and key match without regard to case, the first

@@ -104,25 +104,24 @@ bool WriteSectionOf(InterpreterState& st, const std::string& path, std::string_v
 }
 
 bool WriteStringOf(InterpreterState& st, const std::string& path, std::string_view section, std::string_view key,
-                   std::string_view value) {
+                   std::string_view value, const platform::UpdateLock* held) {
   std::optional<std::string> shownKey{std::string(TrimBlanks(key))};
   return Update(
       st, path, section, shownKey,
       [&](std::string_view bytes) { return BytesAfterStringWrite(bytes, section, key, value); },
-      [&] { return platform::ProfileWriteString(path, section, key, value); });
+      [&] { return platform::ProfileWriteString(path, section, key, value, held); });
 }
 
-bool DeleteSectionOf(InterpreterState& st, const std::string& path, std::string_view section) {
+bool DeleteSectionOf(InterpreterState& st, const std::string& path, std::string_view section,
+                     const platform::UpdateLock* held) {
   return Update(
       st, path, section, std::nullopt, [&](std::string_view bytes) { return BytesAfterSectionDelete(bytes, section); },
-      [&] { return platform::ProfileDeleteSection(path, section); });
+      [&] { return platform::ProfileDeleteSection(path, section, held); });
 }
 
 void CreateIfMissing(InterpreterState& st, const std::string& path) {
-  if (!st.options.whatIf) {
-    platform::File created = platform::OpenFile(path, platform::OpenMode::AppendAlways);
-    return;
-  }
+  // A real run's update lock has made the file already.
+  if (!st.options.whatIf) return;
   std::string bytes;
   if (!LoadCurrent(st, path, bytes)) st.plan.files[path] = PlannedChanges::File{true, std::string()};
 }

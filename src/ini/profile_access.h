@@ -22,9 +22,11 @@ size_t ReadStringOf(InterpreterState& st, const std::string& path, std::string_v
 bool WriteSectionOf(InterpreterState& st, const std::string& path, std::string_view section, const char* text,
                     const platform::UpdateLock* held = nullptr);
 bool WriteStringOf(InterpreterState& st, const std::string& path, std::string_view section, std::string_view key,
-                   std::string_view value);
-bool DeleteSectionOf(InterpreterState& st, const std::string& path, std::string_view section);
-// Creates the file empty when it is missing (IniAddLine does before it reads).
+                   std::string_view value, const platform::UpdateLock* held = nullptr);
+bool DeleteSectionOf(InterpreterState& st, const std::string& path, std::string_view section,
+                     const platform::UpdateLock* held = nullptr);
+// In a dry run, plans the file empty when it is missing (IniAddLine does
+// before it reads); a real run's update lock makes it.
 void CreateIfMissing(InterpreterState& st, const std::string& path);
 
 }  // namespace tav::ini

@@ -3,7 +3,10 @@
 // Implemented once per platform (posix/ and win32/); no OS type leaks out.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,6 +61,12 @@ class File {
   bool Sync();
   void Close();
   intptr_t Handle() const { return handle_; }
+  // Gives up the handle without closing it.
+  intptr_t Release() {
+    intptr_t handle = handle_;
+    handle_ = -1;
+    return handle;
+  }
 
  private:
   intptr_t handle_ = -1;
@@ -117,33 +126,59 @@ bool DirectoryExists(const std::string& path);
 // it. A symbolic link is followed. False for a missing file.
 bool IsReadOnlyFile(const std::string& path);
 
-// Replaces the file at path with data in one step: the data goes to a
-// temporary file in the same directory, is flushed to disk, takes over the
-// original's permission bits (and owner where permitted), and is renamed over
-// the original. When path is a symbolic link, the file it points to is
-// replaced and the link stays. On any failure the original is untouched, the
-// temporary file is removed, false is returned and error holds the system
-// error number.
+// Replaces the file at path with data, keeping the file's owner, group,
+// permission bits, access-control lists and extended attributes. Where the
+// replacement can keep them all and the file has a single name, the data goes
+// to a private temporary file (".NAME.tav32~new", mode 0600 from its
+// creation) beside it, is flushed to disk, takes the original's attributes
+// and is renamed over it. Otherwise (another user's file, or a file with more
+// than one hard link) the file is rewritten in place, after a private backup
+// copy (".NAME.tav32~old") was flushed to disk; the backup is removed once the
+// file holds the new data, and the next update lock restores a backup that a
+// killed update left. When path is a symbolic link, the file it points to is
+// written and the link stays; a link is followed only when it belongs to this
+// process's user or to the owner of its directory. Runs under the file's
+// update lock. On failure false with error holding the system error number,
+// and the file holds its old data.
 bool ReplaceFileAtomically(const std::string& path, std::string_view data, int& error);
 
+// What a wait for an update lock may do meanwhile: stop, when stop becomes
+// true (the wait then fails with EINTR); and, once it has lasted a few
+// seconds (quiet), say what it waits for through waiting (called once, with
+// the path).
+struct LockWait {
+  const std::atomic<bool>* stop = nullptr;
+  std::function<void(const std::string& path)> waiting;
+  std::chrono::milliseconds quiet{3000};
+};
+
 // An exclusive advisory lock that serialises read-modify-write updates of one
-// file between processes. It locks the file's directory, so it works whether
-// or not the file exists yet and survives the file being replaced by rename.
-// A symbolic link is followed, as the replacement follows it. One process
-// must not take a second lock on the same directory while it holds one.
-// Once held, it removes the temporary files that replacements of this file
-// killed before they finished have left: every replacement runs under the
-// lock, so no live writer's temporary file can be among them.
+// file between processes. It is a write lock on the file itself, taken through
+// a handle open for writing, so only a user who may write the file can hold it
+// (and so stall its other writers); a missing file is created empty for it,
+// and removed again when the lock ends and nothing was written into it. The
+// wait for it polls, so that LockWait can end it. Once held, it repairs what a
+// killed update of the file left: the backup of an update in place is copied
+// back, a temporary file of this process's user is removed (one look at each
+// reserved name, no listing of the directory). A symbolic link is followed as
+// the replacement follows it.
 class UpdateLock {
  public:
-  explicit UpdateLock(const std::string& path);
+  explicit UpdateLock(const std::string& path, const LockWait& wait = {});
   UpdateLock(const UpdateLock&) = delete;
   UpdateLock& operator=(const UpdateLock&) = delete;
   ~UpdateLock();
   bool Held() const { return handle_ >= 0; }
+  // Why the lock is not held: a system error number (EINTR: the wait was
+  // stopped).
+  int Error() const { return error_; }
 
  private:
   intptr_t handle_ = -1;
+  intptr_t directory_ = -1;
+  std::string name_;
+  bool created_ = false;
+  int error_ = 0;
 };
 
 // Attribute bits of the find data, with the values the engine's reports use.

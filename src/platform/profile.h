@@ -8,6 +8,9 @@
 // match without regard to case. On every build a file marked read-only, or
 // one that holds UTF-16 text, is never written: every write to it fails and
 // leaves it as it is.
+//
+// A write that fails leaves the reason in LastError(); LastError() is 0 when
+// the write failed only because the edit does not apply (no such section).
 #pragma once
 
 #include <span>
@@ -39,12 +42,13 @@ size_t ProfileReadString(const std::string& path, std::string_view section, std:
                          std::string_view fallback, std::span<char> buffer);
 
 // Sets key=value in the section, adding the key, the section and the file as
-// needed. False when the file could not be written.
+// needed. False when the file could not be written. held as for
+// ProfileWriteSection.
 bool ProfileWriteString(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view value);
+                        std::string_view value, const UpdateLock* held = nullptr);
 
 // Removes the section, header and lines. False when the file has no such
 // section or could not be written.
-bool ProfileDeleteSection(const std::string& path, std::string_view section);
+bool ProfileDeleteSection(const std::string& path, std::string_view section, const UpdateLock* held = nullptr);
 
 }  // namespace tav::platform

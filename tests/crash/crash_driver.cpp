@@ -23,6 +23,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -72,6 +73,7 @@ size_t CountLeftovers(const fs::path& root) {
 
 struct Tally {
   long kills = 0;
+  long inside = 0;  // kills that landed while the write was in progress
   long completed = 0;
   long damaged = 0;
   size_t mostLeftovers = 0;
@@ -99,36 +101,60 @@ class Driver {
   const fs::path& Directory() const { return directory_; }
   fs::path Log() const { return directory_ / "run.log"; }
 
-  // Runs the program; with kill, kills it after delay unless it ends first.
-  // True when it was killed.
-  bool Run(const std::string& program, bool kill, std::chrono::microseconds delay = {}) {
+  // Runs the program; with kill, waits until writing() tells that a write is
+  // in progress, then kills it after delay unless it ends first; inside
+  // tells whether the write was still in progress at the kill. True when it
+  // was killed.
+  bool Run(const std::string& program, bool kill, std::chrono::microseconds delay, const std::function<bool()>& writing,
+           bool& inside) {
     fs::remove(Log());
     pid_t pid = ::fork();
     if (pid == 0) Start(program);
     int status = 0;
+    inside = false;
     if (kill) {
       // Short sleeps, so that a run that ends early is not waited out.
+      while (!writing()) {
+        if (::waitpid(pid, &status, WNOHANG) == pid) return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+      }
       Clock::time_point end = Clock::now() + delay;
       while (Clock::now() < end) {
         if (::waitpid(pid, &status, WNOHANG) == pid) return false;
-        std::this_thread::sleep_for(std::min<Clock::duration>(end - Clock::now(), std::chrono::microseconds(300)));
+        std::this_thread::sleep_for(std::min<Clock::duration>(end - Clock::now(), std::chrono::microseconds(100)));
       }
+      inside = writing();
       ::kill(pid, SIGKILL);
     }
     ::waitpid(pid, &status, 0);
     return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
   }
 
-  // How long an unkilled run of the program takes.
-  std::chrono::microseconds Measure(const std::string& program) {
-    Clock::time_point start = Clock::now();
-    Run(program, false);
-    return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
+  // How long the longest write of an unkilled run of the program lasts, as
+  // writing() sees it.
+  std::chrono::microseconds MeasureWrite(const std::string& program, const std::function<bool()>& writing) {
+    fs::remove(Log());
+    pid_t pid = ::fork();
+    if (pid == 0) Start(program);
+    Clock::duration longest{};
+    std::optional<Clock::time_point> since;
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) != pid) {
+      bool now = writing();
+      if (now && !since) since = Clock::now();
+      if (!now && since) {
+        longest = std::max(longest, Clock::now() - *since);
+        since.reset();
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+    return std::max(std::chrono::microseconds(100), std::chrono::duration_cast<std::chrono::microseconds>(longest));
   }
 
-  // A random moment within a run of the given length.
+  // A random moment within the first three quarters of a write of the given
+  // length, so that most kills land before the write ends.
   std::chrono::microseconds SomeMoment(std::chrono::microseconds length) {
-    std::uniform_int_distribution<long> pick(0, std::max<long>(1, length.count()));
+    std::uniform_int_distribution<long> pick(0, std::max<long>(1, length.count() * 3 / 4));
     return std::chrono::microseconds(pick(random_));
   }
 
@@ -177,6 +203,7 @@ struct Workload {
   std::string (*statement)(long value);
   std::function<long()> read;
   std::function<void(long)> mend;  // puts an undamaged file back
+  std::function<bool()> writing;    // whether a write is in progress (its temporary file or backup is there)
 };
 
 std::string CounterProgram(const Workload& work, long from) {
@@ -191,7 +218,9 @@ std::string CounterProgram(const Workload& work, long from) {
 bool CounterStep(Driver& driver, const Workload& work, long& value, bool kill, std::chrono::microseconds length,
                  Tally& tally) {
   WriteAll(driver.Directory() / "step.tav", CounterProgram(work, value));
-  bool killed = driver.Run("step.tav", kill, driver.SomeMoment(length));
+  bool inside = false;
+  bool killed = driver.Run("step.tav", kill, driver.SomeMoment(length), work.writing, inside);
+  if (killed && inside) ++tally.inside;
   long found = work.read();
   if (found < 0) {
     Complain(tally, std::string(work.name) + " is neither its old nor its new version");
@@ -216,7 +245,7 @@ void RunCounterWorkload(Driver& driver, const Workload& work, long kills, Tally&
     return;
   }
   WriteAll(driver.Directory() / "step.tav", CounterProgram(work, value));
-  std::chrono::microseconds length = driver.Measure("step.tav");
+  std::chrono::microseconds length = driver.MeasureWrite("step.tav", work.writing);
   if (work.read() != value + work.steps || LogHasErrors(driver.Log())) {
     Complain(tally, std::string(work.name) + ": a run that was not killed did not give the expected file");
     return;
@@ -267,7 +296,8 @@ void RunIni(const std::string& binary, const fs::path& work, long kills, unsigne
       "big.ini", 3,
       [](long v) { return "IniChangeLine big.ini [counter] value=" + std::to_string(v) + "\n"; },
       [&] { return IniValue(ReadAll(file), bulk); },
-      [&](long v) { WriteAll(file, IniHead(v) + bulk); }};
+      [&](long v) { WriteAll(file, IniHead(v) + bulk); },
+      [&] { return fs::exists(driver.Directory() / ".big.ini.tav32~new") || fs::exists(driver.Directory() / ".big.ini.tav32~old"); }};
   RunCounterWorkload(driver, workload, kills, tally);
 }
 
@@ -338,6 +368,11 @@ void RunRegistryOf(const std::string& binary, const fs::path& work, long kills, 
       [&](long v) {
         fs::remove(store / "HKEY_LOCAL_MACHINE.journal");
         WriteAll(store / "HKEY_LOCAL_MACHINE.reg", StoreText(v, values));
+      },
+      [&] {
+        return fs::exists(store / "HKEY_LOCAL_MACHINE.journal") ||
+               fs::exists(store / ".HKEY_LOCAL_MACHINE.reg.tav32~new") ||
+               fs::exists(store / ".HKEY_LOCAL_MACHINE.reg.tav32~old");
       }};
   RunCounterWorkload(driver, workload, kills, tally);
 }
@@ -420,12 +455,23 @@ void RunSync(const std::string& binary, const fs::path& work, long kills, unsign
   WriteAll(driver.Directory() / "sync.tav",
            "SynchronizeDir\n  From src\n  To dst\n  Add\n  Delete\n  Overwrite\n  Subdirectories\n"
            "End SynchronizeDir\nEcho done 1\n");
+  // A copy is in progress while a staging file is in one of the destination's
+  // directories.
+  auto writing = [&] {
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(destination, error), end; !error && it != end; it.increment(error)) {
+      if (it->path().filename().string().rfind("!SYN~", 0) == 0) return true;
+    }
+    return false;
+  };
   ResetDestination(destination, tree);
-  std::chrono::microseconds length = driver.Measure("sync.tav");
+  std::chrono::microseconds length = driver.MeasureWrite("sync.tav", writing);
   CheckDestination(destination, tree, true, tally);
   auto step = [&](bool kill) {
     ResetDestination(destination, tree);
-    bool killed = driver.Run("sync.tav", kill, driver.SomeMoment(length));
+    bool inside = false;
+    bool killed = driver.Run("sync.tav", kill, driver.SomeMoment(length), writing, inside);
+    if (killed && inside) ++tally.inside;
     bool done = LastDone(driver.Log()) == 1;
     if (!killed && (!done || LogHasErrors(driver.Log()))) Complain(tally, "sync: a run that was not killed failed");
     CheckDestination(destination, tree, done, tally);
@@ -471,10 +517,10 @@ int main(int argc, char** argv) {
     Clock::time_point start = Clock::now();
     part.run(binary, work, part.kills, seed++, tally);
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    std::printf("%-38s kills %5ld  finished runs %4ld  damaged %ld  most leftovers after a kill %zu  leftovers after %zu  "
-                "journals left by kills %ld  (%.0f s)\n",
-                part.name, tally.kills, tally.completed, tally.damaged, tally.mostLeftovers, tally.leftoversAfter,
-                tally.journalsLeft, seconds);
+    std::printf("%-38s kills %5ld  inside the write %5ld (%3.0f%%)  finished runs %4ld  damaged %ld  most leftovers "
+                "after a kill %zu  leftovers after %zu  journals left by kills %ld  (%.0f s)\n",
+                part.name, tally.kills, tally.inside, tally.kills > 0 ? 100.0 * tally.inside / tally.kills : 0.0,
+                tally.completed, tally.damaged, tally.mostLeftovers, tally.leftoversAfter, tally.journalsLeft, seconds);
     std::fflush(stdout);
     total.kills += tally.kills;
     total.damaged += tally.damaged;

@@ -3,14 +3,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <random>
 #include <vector>
 
 #include "platform/code_page.h"
@@ -243,139 +241,6 @@ bool IsReadOnlyFile(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return false;
   return (info.st_mode & S_IWUSR) == 0 || ::access(path.c_str(), W_OK) != 0;
-}
-
-namespace {
-
-// The temporary files of one file's replacement are named after it: a dot,
-// the file's name (cut so that the whole name fits in a directory entry),
-// ".tav32~" and a random tail of kTailLength letters. The name tells a later
-// update of the same file which leftovers of a killed update are its own.
-constexpr char kTemporaryLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-constexpr size_t kTailLength = 8;
-constexpr size_t kLongestTitle = 200;
-
-std::string TemporaryPrefix(const std::string& target) {
-  std::string prefix = ".";
-  prefix.append(FileTitle(target), 0, kLongestTitle);
-  prefix += ".tav32~";
-  return prefix;
-}
-
-bool IsTemporaryOf(std::string_view name, const std::string& prefix) {
-  if (name.size() != prefix.size() + kTailLength || name.substr(0, prefix.size()) != prefix) return false;
-  std::string_view tail = name.substr(prefix.size());
-  return tail.find_first_not_of(kTemporaryLetters) == std::string_view::npos;
-}
-
-// Creates a new, empty temporary file for target in directory and returns
-// its descriptor (-1 on failure) and path. It is created with mode 0666 less
-// the umask, as any new file, without changing the process's umask (which
-// other threads may be relying on).
-int CreateTemporaryFile(const std::string& directory, const std::string& target, std::string& name) {
-  std::random_device seed;
-  std::mt19937 random(seed());
-  std::uniform_int_distribution<size_t> pick(0, sizeof kTemporaryLetters - 2);
-  const std::string prefix = directory + "/" + TemporaryPrefix(target);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    name = prefix;
-    for (size_t i = 0; i < kTailLength; ++i) name += kTemporaryLetters[pick(random)];
-    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
-
-// Removes what killed replacements of target left in the locked directory.
-// Only the holder of the directory's update lock may do this: every writer
-// holds it while its temporary file exists, so none of these is a live one.
-void RemoveLeftoverTemporaries(int directoryFd, const std::string& target) {
-  int listFd = ::openat(directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (listFd < 0) return;
-  DIR* dir = ::fdopendir(listFd);
-  if (dir == nullptr) {
-    ::close(listFd);
-    return;
-  }
-  const std::string prefix = TemporaryPrefix(target);
-  std::vector<std::string> leftovers;
-  while (dirent* entry = ::readdir(dir)) {
-    if (entry->d_type != DT_DIR && IsTemporaryOf(entry->d_name, prefix)) leftovers.emplace_back(entry->d_name);
-  }
-  ::closedir(dir);
-  for (const std::string& name : leftovers) ::unlinkat(directoryFd, name.c_str(), 0);
-}
-
-// The file that a replacement of path writes: the target of a symbolic link
-// (so that the link stays a link), otherwise path itself.
-std::string ReplacementTarget(const std::string& path) {
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
-  char* resolved = ::realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) return path;
-  std::string target(resolved);
-  std::free(resolved);
-  return target;
-}
-
-}  // namespace
-
-bool ReplaceFileAtomically(const std::string& path, std::string_view data, int& error) {
-  std::string target = ReplacementTarget(path);
-  std::string directory = DirectoryOf(target);
-  std::string name;
-  int fd = CreateTemporaryFile(directory, target, name);
-  if (fd < 0) {
-    error = errno;
-    return false;
-  }
-  struct stat original {};
-  bool exists = ::stat(target.c_str(), &original) == 0;
-  bool ok = WriteAll(fd, data.data(), data.size());
-  if (ok && exists) {
-    // Keeping the owner needs privileges; without them the file is ours. The
-    // owner goes first, as changing it may clear set-id bits.
-    [[maybe_unused]] int ignored = ::fchown(fd, original.st_uid, original.st_gid);
-  }
-  if (ok && exists) ok = ::fchmod(fd, original.st_mode & 07777) == 0;
-  if (ok) ok = ::fsync(fd) == 0;
-  if (!ok) error = errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (ok && ::rename(name.c_str(), target.c_str()) != 0) {
-    ok = false;
-    error = errno;
-  }
-  if (!ok) {
-    ::unlink(name.c_str());
-    return false;
-  }
-  int dirfd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirfd >= 0) {
-    ::fsync(dirfd);
-    ::close(dirfd);
-  }
-  return true;
-}
-
-UpdateLock::UpdateLock(const std::string& path) {
-  std::string target = ReplacementTarget(path);
-  int fd = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  while (::flock(fd, LOCK_EX) != 0) {
-    if (errno != EINTR) {
-      ::close(fd);
-      return;
-    }
-  }
-  handle_ = fd;
-  RemoveLeftoverTemporaries(fd, target);
-}
-
-UpdateLock::~UpdateLock() {
-  if (handle_ >= 0) ::close(static_cast<int>(handle_));
 }
 
 bool FindFirst(const std::string& pattern, FindData& out) {

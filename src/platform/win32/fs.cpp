@@ -1,6 +1,7 @@
 // Win32 implementation of the file-system interface.
 #include "platform/fs.h"
 
+#include <chrono>
 #include <cstdio>
 #include <random>
 #include <vector>
@@ -316,7 +317,7 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view data, int& 
   return ok;
 }
 
-UpdateLock::UpdateLock(const std::string& path) {
+UpdateLock::UpdateLock(const std::string& path, const LockWait& wait) {
   // One named mutex per directory, named after a hash of its full path with
   // the case folded (names are case-insensitive). A mutex whose holder died
   // is handed over, so a crashed interpreter never blocks the others.
@@ -331,11 +332,25 @@ UpdateLock::UpdateLock(const std::string& path) {
   char name[64];
   std::snprintf(name, sizeof name, "Local\\TAV32-update-%016llx", static_cast<unsigned long long>(hash));
   HANDLE mutex = ::CreateMutexA(nullptr, FALSE, name);
-  if (mutex == nullptr) return;
-  DWORD wait = ::WaitForSingleObject(mutex, INFINITE);
-  if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
-    ::CloseHandle(mutex);
+  if (mutex == nullptr) {
+    error_ = static_cast<int>(::GetLastError());
     return;
+  }
+  // The wait polls, so that a stop ends it and a long one can be reported.
+  const auto start = std::chrono::steady_clock::now();
+  bool told = false;
+  for (;;) {
+    DWORD result = ::WaitForSingleObject(mutex, 50);
+    if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) break;
+    if (result != WAIT_TIMEOUT || (wait.stop != nullptr && wait.stop->load())) {
+      error_ = result == WAIT_TIMEOUT ? ERROR_CANCELLED : static_cast<int>(::GetLastError());
+      ::CloseHandle(mutex);
+      return;
+    }
+    if (!told && wait.waiting && std::chrono::steady_clock::now() - start >= wait.quiet) {
+      wait.waiting(path);
+      told = true;
+    }
   }
   handle_ = FromHandle(mutex);
 }

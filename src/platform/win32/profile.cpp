@@ -74,6 +74,12 @@ bool HasSection(const std::string& path, const std::string& section) {
   return false;
 }
 
+// A write refused because the file is read-only or UTF-16 text.
+bool RefusedWrite() {
+  SetLastError(ERROR_ACCESS_DENIED);
+  return false;
+}
+
 }  // namespace
 
 size_t ProfileReadSection(const std::string& path, std::string_view section, std::span<char> buffer) {
@@ -83,7 +89,7 @@ size_t ProfileReadSection(const std::string& path, std::string_view section, std
 }
 
 bool ProfileWriteSection(const std::string& path, std::string_view section, const char* text, const UpdateLock*) {
-  if (!MayWrite(path)) return false;
+  if (!MayWrite(path)) return RefusedWrite();
   return WritePrivateProfileSectionA(std::string(section).c_str(), text, path.c_str()) != 0;
 }
 
@@ -96,17 +102,21 @@ size_t ProfileReadString(const std::string& path, std::string_view section, std:
 }
 
 bool ProfileWriteString(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view value) {
-  if (!MayWrite(path)) return false;
+                        std::string_view value, const UpdateLock*) {
+  if (!MayWrite(path)) return RefusedWrite();
   return WritePrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(),
                                     std::string(value).c_str(), path.c_str()) != 0;
 }
 
-bool ProfileDeleteSection(const std::string& path, std::string_view section) {
+bool ProfileDeleteSection(const std::string& path, std::string_view section, const UpdateLock*) {
   // The system reports success for a section that is not there; the
   // statements tell that case apart.
   std::string name(section);
-  if (!MayWrite(path) || !HasSection(path, name)) return false;
+  if (!MayWrite(path)) return RefusedWrite();
+  if (!HasSection(path, name)) {
+    SetLastError(0);
+    return false;
+  }
   return WritePrivateProfileStringA(name.c_str(), nullptr, nullptr, path.c_str()) != 0;
 }
 

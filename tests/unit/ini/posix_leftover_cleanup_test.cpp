@@ -29,25 +29,25 @@ TEST(LeftoverTemporaries, AnIniWriteRemovesOnlyItsOwnFilesLeftovers) {
   TempDir dir;
   WriteFile(dir.file("a.ini"), "[s]\nk=1\n");
   WriteFile(dir.file("b.ini"), "[s]\nk=1\n");
-  // Two killed writes of a.ini, one of b.ini, and names that only look alike.
-  for (const char* name : {".a.ini.tav32~abcdefgh", ".a.ini.tav32~0123456z", ".b.ini.tav32~abcdefgh",
-                           ".a.ini.tav32~abc", ".a.ini.tav32~ABCDEFGH", ".a.ini.tav32~abcdefghi", "a.ini.tav32~abcdefgh"}) {
+  // A killed write of a.ini and one of b.ini; names that only look alike (a
+  // user's own files, never removed), and a directory under the backup name.
+  for (const char* name : {".a.ini.tav32~new", ".b.ini.tav32~new", ".a.ini.tav32~abcdefgh", ".a.ini.tav32~New",
+                           "a.ini.tav32~new"}) {
     WriteFile(dir.file(name), std::string(1000, 'x'));
   }
-  fs::create_directory(dir.file(".a.ini.tav32~dirdirdi"));
+  fs::create_directory(dir.file(".a.ini.tav32~old"));
   ASSERT_TRUE(ini::WriteProfileString(dir.file("a.ini"), "s", "k", "2"));
   EXPECT_EQ(ReadFile(dir.file("a.ini")), "[s]\nk=2\n");
   EXPECT_EQ(Names(dir.path()),
-            (std::vector<std::string>{".a.ini.tav32~ABCDEFGH", ".a.ini.tav32~abc", ".a.ini.tav32~abcdefghi",
-                                      ".a.ini.tav32~dirdirdi", ".b.ini.tav32~abcdefgh", "a.ini", "a.ini.tav32~abcdefgh",
-                                      "b.ini"}));
+            (std::vector<std::string>{".a.ini.tav32~New", ".a.ini.tav32~abcdefgh", ".a.ini.tav32~old",
+                                      ".b.ini.tav32~new", "a.ini", "a.ini.tav32~new", "b.ini"}));
 }
 
 TEST(LeftoverTemporaries, AWriteThroughALinkCleansBesideTheFileItReplaces) {
   TempDir dir;
   fs::create_directory(dir.file("real"));
   WriteFile(dir.file("real/a.ini"), "[s]\n");
-  WriteFile(dir.file("real/.a.ini.tav32~leftover"), "x");
+  WriteFile(dir.file("real/.a.ini.tav32~new"), "x");
   fs::create_symlink("real/a.ini", dir.file("link.ini"));
   ASSERT_TRUE(ini::WriteProfileString(dir.file("link.ini"), "s", "k", "v"));
   EXPECT_EQ(Names(dir.file("real")), std::vector<std::string>{"a.ini"});
@@ -80,7 +80,7 @@ TEST_F(RegistryTest, AStoreWriteRemovesItsFilesLeftovers) {
   RegKey key = nullptr;
   ASSERT_EQ(RegCreate(RegLocalRoot(RegRoot::LocalMachine), "K", key), kRegOk);
   ASSERT_EQ(RegSetValue(key, "a", kRegBinary, {1}), kRegOk);
-  WriteFile(StoreDir() + "/.HKEY_LOCAL_MACHINE.reg.tav32~killed00", std::string(5000, 'x'));
+  WriteFile(StoreDir() + "/.HKEY_LOCAL_MACHINE.reg.tav32~new", std::string(5000, 'x'));
   WriteFile(StoreDir() + "/.HKEY_CURRENT_USER.reg.tav32~killed00", "x");
   ASSERT_EQ(RegSetValue(key, "b", kRegBinary, {2}), kRegOk);
   RegClose(key);
