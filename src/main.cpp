@@ -32,7 +32,8 @@ constexpr const char* kUsage =
     "Without arguments the default command line of section [TAV32] in WIN.INI is used.\n"
     "The exit code is the code of the last error of the run (0 for none).\n"
     "Environment: COMSPEC is the shell of Shell, PATH where commands are found;\n"
-    "NO_COLOR turns colours off. On POSIX also: WINDIR, else XDG_STATE_HOME or HOME,\n"
+    "NO_COLOR turns colours off; TERM unset, empty or dumb shows no status area.\n"
+    "On POSIX also: WINDIR, else XDG_STATE_HOME or HOME,\n"
     "gives the Windows directory; TAV32_REGISTRY the registry store; LC_ALL,\n"
     "LC_CTYPE, LANG the locale, whose charset is the code page.\n"
     "More in the manual page: man tav32.\n";

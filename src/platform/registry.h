@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/fs.h"
+
 namespace tav::platform {
 
 // An open key, like a Windows HKEY. Null means no key. A handle stays valid
@@ -85,6 +87,10 @@ int RegDeleteKey(RegKey parent, const std::string& subkey);
 // journals are taken into the store files; on Windows the system registry
 // keeps its own). Changes are durable before this: it only tidies.
 int RegFlush();
+
+// How a wait for a store file's update lock ends early and what it tells
+// while it waits (the POSIX store; the system registry does not wait so).
+void RegSetLockWait(LockWait wait);
 
 // The description of the last failure that a user has to be told about
 // because the store itself is at fault (a damaged store file, naming the

@@ -166,7 +166,8 @@ class ProgramCheck {
   // word ("CDROM.EXE", "Ifconfig") is taken for the statement it begins with.
   void CheckGluedWord(int index, const std::string& text) {
     size_t length = std::string_view(Command(index).name).size();
-    if (length >= text.size() || text[length] == ' ') return;
+    glued_ = length < text.size() && text[length] != ' ';
+    if (!glued_) return;
     std::string word = text.substr(0, text.find(' ', length));
     report_.Warning(st_.lineNumber, Format("\"%s\" is taken for the statement %s, whose name it begins with",
                                            word.c_str(), Command(index).name),
@@ -281,7 +282,8 @@ class ProgramCheck {
   }
 
   void CheckEmptyDirectory(const ArgumentArray* args) {
-    if (args == nullptr || (*args)[0].text.find_first_not_of(' ') != std::string::npos) return;
+    // "CDROM.EXE" has its own warning: it is taken for CD.
+    if (args == nullptr || glued_ || (*args)[0].text.find_first_not_of(' ') != std::string::npos) return;
     report_.Warning(st_.lineNumber, Format("%s names no directory; the statement fails and the current directory "
                                            "stays as it is",
                                            report_.Subject().c_str()),
@@ -507,6 +509,7 @@ class ProgramCheck {
   std::vector<LineFlow> lines_;
   std::unordered_map<uint64_t, BlockEnd> scans_;
   std::unordered_set<uint32_t> keyWarned_;
+  bool glued_ = false;  // the line's first word only begins with the statement's name
   std::map<std::string, bool> programs_;
   std::vector<Level> levels_;
   bool active_ = false;

@@ -22,6 +22,12 @@ size_t LineEndAt(const InterpreterState& st, size_t from) {
 }
 
 void StartRun(InterpreterState& st) {
+  // A wait for a registry store's lock says what it waits for, and a stop
+  // ends it.
+  platform::RegSetLockWait({&st.stopRequested, [&st](const std::string& path) {
+                              st.ui->SetControlText(kStatusLine,
+                                                    Format("Waiting for another update of %s to end.", path.c_str()));
+                            }});
   st.currentKey = nullptr;
   st.currentKeyPath.clear();
   st.deleteDepth = 0;
@@ -38,6 +44,7 @@ void StartRun(InterpreterState& st) {
 }
 
 void EndRun(InterpreterState& st) {
+  platform::RegSetLockWait({});
   if (st.currentKey != nullptr) {
     platform::RegClose(st.currentKey);
     st.currentKey = nullptr;

@@ -215,6 +215,8 @@ int RegDeleteKey(RegKey parent, const std::string& subkey) {
 }
 
 int RegFlush() { return kRegOk; }
+
+void RegSetLockWait(LockWait) {}
 std::string RegTakeDiagnostic() { return std::string(); }
 
 }  // namespace tav::platform

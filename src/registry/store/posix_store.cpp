@@ -328,6 +328,11 @@ class Store {
     return status;
   }
 
+  void SetLockWait(LockWait wait) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    lockWait_ = std::move(wait);
+  }
+
   int FlushAll() {
     std::lock_guard<std::mutex> guard(mutex_);
     return Flush();
@@ -455,7 +460,7 @@ class Store {
     if (status != kRegOk) return status;
     it = files_.find(file);
     if (it->second.doubtful && !locked) {
-      UpdateLock lock(file);
+      UpdateLock lock(file, lockWait_);
       if (lock.Held()) {
         files_.erase(file);
         return Load(file, true, out);
@@ -598,6 +603,10 @@ class Store {
       regstore::ApplyRecord(record, *loaded.root);
       data += regstore::EncodeRecord(record);
     }
+    // A store file that is still empty (the update lock makes a missing one,
+    // and takes it away again if it stays empty) gets its first contents
+    // whole: a journal over an empty file would lose its file with the lock.
+    if (loaded.base.size == 0 && loaded.journal == JournalState::None) return Checkpoint(file, loaded);
     bool create = loaded.journal == JournalState::None;
     if (create) data.insert(0, regstore::JournalHeader(loaded.base));
     const std::string journal = JournalFile(file);
@@ -651,8 +660,8 @@ class Store {
       std::filesystem::create_directories(directory, error);
       if (error) return IoFailure(file, "created", error.value());
     }
-    UpdateLock lock(file);
-    if (!lock.Held()) return IoFailure(file, "locked", LastError());
+    UpdateLock lock(file, lockWait_);
+    if (!lock.Held()) return IoFailure(file, "locked", lock.Error());
     LoadedFile* loaded = nullptr;
     StoredKey* node = nullptr;
     if (int status = Reach(key, file, true, loaded, node)) return status;
@@ -677,9 +686,9 @@ class Store {
       if (loaded.written) written.push_back(file);
     }
     for (const std::string& file : written) {
-      UpdateLock lock(file);
+      UpdateLock lock(file, lockWait_);
       LoadedFile* loaded = nullptr;
-      int status = lock.Held() ? Load(file, true, loaded) : IoFailure(file, "locked", LastError());
+      int status = lock.Held() ? Load(file, true, loaded) : IoFailure(file, "locked", lock.Error());
       if (status == kRegOk && loaded->journal != JournalState::None) status = Checkpoint(file, *loaded);
       if (status != kRegOk) {
         files_.erase(file);
@@ -697,6 +706,7 @@ class Store {
   }
 
   std::mutex mutex_;
+  LockWait lockWait_;
   RegKeyObject roots_[4];
   std::unordered_set<RegKey> handles_;
   std::map<std::string, LoadedFile> files_;
@@ -726,6 +736,8 @@ int RegDeleteValue(RegKey key, const std::string& name) { return TheStore().Dele
 int RegEnumKey(RegKey key, uint32_t index, std::string& name) { return TheStore().EnumKey(key, index, name); }
 int RegDeleteKey(RegKey parent, const std::string& subkey) { return TheStore().DeleteKey(parent, subkey); }
 int RegFlush() { return TheStore().FlushAll(); }
+
+void RegSetLockWait(LockWait wait) { TheStore().SetLockWait(std::move(wait)); }
 std::string RegTakeDiagnostic() { return TheStore().TakeDiagnostic(); }
 
 }  // namespace tav::platform

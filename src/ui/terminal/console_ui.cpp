@@ -19,7 +19,6 @@ constexpr size_t kSavedStatusLimit = 100;
 constexpr int kCtrlC = 3;
 // The terminal's quit key, which raw mode delivers as a byte.
 constexpr int kCtrlBackslash = 0x1c;
-constexpr const char* kOutputTitle = TAV32_OUTPUT_TITLE;
 constexpr const char* kQuestion = TAV32_PRODUCT " User Interruption: Are you sure you want to abort? (y/n)";
 
 bool ColourTerminal() {
