@@ -20,7 +20,7 @@ namespace {
 using regstore::FormatError;
 using regstore::StoredKey;
 using regstore::StoredValue;
-namespace regtext = platform::unicode;
+namespace unicode = platform::unicode;
 
 constexpr std::string_view kEditsMark = "\n@@\n";
 constexpr const char* kRootName = "HKEY_LOCAL_MACHINE";
