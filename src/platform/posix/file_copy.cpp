@@ -173,12 +173,24 @@ bool StagingDirectory::OpenIn(const DirectoryHandle& directory, int& error) {
   return Hold(std::move(opened), directory.Path(), 0, error);
 }
 
+// A copy holds a shared lock on its directory, so that no other run's
+// clean-up takes its staging file for a leftover. Anyone who may read the
+// directory can hold the exclusive lock, so the wait for the shared one is
+// bounded: a run's clean-up holds it for moments only, and one still held
+// after that belongs to someone else. The copy then goes on without it:
+// while that lock is held, no clean-up can run either, and a staging file
+// removed later fails its copy, which is reported, and the old file stays.
 bool StagingDirectory::Hold(File opened, const std::string& directory, size_t trustedLength, int& error) {
-  while (::flock(Fd(opened), LOCK_SH) != 0) {
-    if (errno != EINTR) {
+  constexpr int kPolls = 100;
+  constexpr timespec kPollInterval{0, 50 * 1000 * 1000};
+  for (int poll = 0; ::flock(Fd(opened), LOCK_SH | LOCK_NB) != 0;) {
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) {
       error = errno;
       return false;
     }
+    if (++poll > kPolls) break;
+    ::nanosleep(&kPollInterval, nullptr);
   }
   handle_ = std::move(opened);
   path_ = directory;
