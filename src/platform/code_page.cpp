@@ -95,6 +95,15 @@ std::string ShowCharacters(std::string_view utf8) {
   return out;
 }
 
+std::string CanonicalCharsetName(std::string_view name) {
+  std::string out;
+  for (char c : name) {
+    if (c == '-' || c == '_') continue;
+    out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 0x20) : c;
+  }
+  return out;
+}
+
 std::string ShowByteAt(std::string_view text, size_t offset) {
   if (offset >= text.size()) return "the end of the text";
   return "byte " + std::to_string(offset + 1) + " (" + HexDigits(static_cast<uint8_t>(text[offset]), 2) + ")";

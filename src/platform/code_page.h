@@ -85,6 +85,9 @@ class CodePage {
 // A number as upper-case hexadecimal digits, at least digits of them.
 std::string HexDigits(uint32_t value, int digits);
 // Text for a message: printable ASCII as is, other bytes as \xHH.
+// A charset name in a form where spellings compare equal: upper case, no
+// '-' or '_' ("utf8", "UTF-8" and "Utf_8" are all "UTF8").
+std::string CanonicalCharsetName(std::string_view name);
 std::string ShowBytes(std::string_view text);
 // "byte N (HH)" for the byte at offset, or "the end of the text".
 std::string ShowByteAt(std::string_view text, size_t offset);

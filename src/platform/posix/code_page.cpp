@@ -13,20 +13,9 @@ namespace tav::platform {
 
 namespace {
 
-// A charset name in a form where spellings compare equal: upper case, no
-// '-' or '_' ("utf8", "UTF-8" and "Utf_8" are all "UTF8").
-std::string Canonical(std::string_view name) {
-  std::string out;
-  for (char c : name) {
-    if (c == '-' || c == '_') continue;
-    out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 0x20) : c;
-  }
-  return out;
-}
-
 // The names glibc and others give the charset of the C locale.
 bool NamesAscii(std::string_view name) {
-  std::string canonical = Canonical(name);
+  std::string canonical = CanonicalCharsetName(name);
   return canonical == "ANSIX3.41968" || canonical == "ASCII" || canonical == "USASCII" || canonical == "646";
 }
 
@@ -73,7 +62,7 @@ std::string CharacterAt(std::string_view utf8, size_t offset) {
 }  // namespace
 
 CodePage::CodePage(std::string name)
-    : name_(std::move(name)), utf8_(Canonical(name_) == "UTF8"), lengths_(LengthsOf(name_, utf8_)) {}
+    : name_(std::move(name)), utf8_(CanonicalCharsetName(name_) == "UTF8"), lengths_(LengthsOf(name_, utf8_)) {}
 
 namespace {
 

@@ -12,17 +12,6 @@ namespace tav::platform {
 
 namespace {
 
-// A charset name in a form where spellings compare equal: upper case, no
-// '-' or '_' ("utf8", "UTF-8" and "Utf_8" are all "UTF8").
-std::string Canonical(std::string_view name) {
-  std::string out;
-  for (char c : name) {
-    if (c == '-' || c == '_') continue;
-    out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 0x20) : c;
-  }
-  return out;
-}
-
 struct KnownName {
   const char* canonical;
   UINT number;
@@ -37,7 +26,7 @@ constexpr KnownName kKnownNames[] = {
 // The number of a code page by its name: a known charset name, "CP" or
 // "WINDOWS" followed by the number, or "ISO-8859-N"; 0 when unknown.
 UINT NumberOf(const std::string& name) {
-  std::string canonical = Canonical(name);
+  std::string canonical = CanonicalCharsetName(name);
   for (const KnownName& known : kKnownNames) {
     if (canonical == known.canonical) return known.number;
   }
@@ -88,7 +77,7 @@ bool Utf8ToWide(std::string_view utf8, std::wstring& out) { return Widen(CP_UTF8
 }  // namespace
 
 CodePage::CodePage(std::string name)
-    : name_(std::move(name)), utf8_(Canonical(name_) == "UTF8"), lengths_(LengthsOf(name_, utf8_)) {}
+    : name_(std::move(name)), utf8_(CanonicalCharsetName(name_) == "UTF8"), lengths_(LengthsOf(name_, utf8_)) {}
 
 CodePage CodePage::OfLocale() {
   UINT number = ::GetACP();
