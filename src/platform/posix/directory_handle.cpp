@@ -80,19 +80,6 @@ DirectoryHandle DirectoryHandle::OpenChild(const std::string& name) const {
   return opened;
 }
 
-DirectoryHandle DirectoryHandle::Absent(const std::string& path, int error) {
-  DirectoryHandle absent;
-  absent.path_ = path;
-  absent.openError_ = error;
-  return absent;
-}
-
-bool DirectoryHandle::IsOpen() const { return handle_ >= 0; }
-
-std::string DirectoryHandle::PathOf(const std::string& name) const {
-  return name.empty() ? path_ : JoinPath(path_, name);
-}
-
 ListStatus DirectoryHandle::List(std::vector<FindData>& entries, int& error) const {
   entries.clear();
   if (!IsOpen()) {

@@ -123,19 +123,6 @@ DirectoryHandle DirectoryHandle::OpenChild(const std::string& name) const {
   return Open(PathOf(name), false);
 }
 
-DirectoryHandle DirectoryHandle::Absent(const std::string& path, int error) {
-  DirectoryHandle absent;
-  absent.path_ = path;
-  absent.openError_ = error;
-  return absent;
-}
-
-bool DirectoryHandle::IsOpen() const { return handle_ >= 0; }
-
-std::string DirectoryHandle::PathOf(const std::string& name) const {
-  return name.empty() ? path_ : JoinPath(path_, name);
-}
-
 bool DirectoryHandle::Unopened(int& error) const {
   error = openError_ != 0 ? openError_ : ERROR_INVALID_HANDLE;
   ::SetLastError(static_cast<DWORD>(error));
