@@ -59,19 +59,24 @@ void SetLinesCounter(benchmark::State& state, int lines) {
       benchmark::Counter(static_cast<double>(lines) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
+// Checks the program text as -CHECK does; the number of findings.
+size_t CheckedFindings(const std::string& program) {
+  tav::InterpreterState st;
+  tav::ConsoleUi ui(st);
+  st.ui = &ui;
+  st.programText = program;
+  tav::CheckReport report;
+  st.check = &report;
+  tav::CheckProgram(st, report);
+  return report.Findings().size();
+}
+
 void BM_CheckProgram(benchmark::State& state) {
   const int lines = static_cast<int>(state.range(0));
   const std::string program = MakeProgram(lines);
   size_t findings = 0;
   for (auto _ : state) {
-    tav::InterpreterState st;
-    tav::ConsoleUi ui(st);
-    st.ui = &ui;
-    st.programText = program;
-    tav::CheckReport report;
-    st.check = &report;
-    tav::CheckProgram(st, report);
-    findings = report.Findings().size();
+    findings = CheckedFindings(program);
     benchmark::DoNotOptimize(findings);
   }
   if (findings != 0) state.SkipWithError("the generated program does not check clean");
@@ -104,14 +109,7 @@ void BM_CheckUnsetReferences(benchmark::State& state) {
   for (int i = 0; i < pairs; ++i) program += " %TAV32_BENCH_NOT_SET%";
   program += "\n";
   for (auto _ : state) {
-    tav::InterpreterState st;
-    tav::ConsoleUi ui(st);
-    st.ui = &ui;
-    st.programText = program;
-    tav::CheckReport report;
-    st.check = &report;
-    tav::CheckProgram(st, report);
-    benchmark::DoNotOptimize(report.WarningCount());
+    benchmark::DoNotOptimize(CheckedFindings(program));
   }
 }
 
