@@ -425,8 +425,10 @@ TEST(Terminal, LinesPrintedAfterAShrinkAllReachTheScrollBack) {
     test::TempDir dir;
     test::WriteFile(dir.file("p.tav"), "Shell seq 1 30; for i in $(seq 600); do [ -e go ] && break; sleep 0.05; done; "
                                        "seq 1 100 | sed s/^/L/; sleep 60\n");
+    // A server of its own per case, on a socket in the case's directory: a
+    // server still going away after kill-server can never answer the next case.
     auto tmux = [&](const std::string& args) {
-      return std::system(("tmux -L tav32-" + std::to_string(::getpid()) + " " + args).c_str());
+      return std::system(("tmux -S " + dir.file("tmux.socket") + " " + args).c_str());
     };
     auto capture = [&](const char* more) {
       EXPECT_EQ(tmux(std::string("capture-pane -p -J ") + more + " > " + dir.file("screen")), 0);
