@@ -245,33 +245,36 @@ bool IsReadOnlyFile(const std::string& path) {
 
 namespace {
 
+// The access-control list of the file at path, as a self-relative security
+// descriptor; empty when there is no file or its list cannot be read.
+std::vector<char> AccessListOf(const std::string& path) {
+  DWORD needed = 0;
+  ::GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+  std::vector<char> descriptor(needed);
+  if (needed == 0 || !::GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), needed, &needed)) {
+    descriptor.clear();
+  }
+  return descriptor;
+}
+
 // Creates a new, empty temporary file in directory; its handle (or
-// INVALID_HANDLE_VALUE) and name.
-HANDLE CreateTemporaryFile(const std::string& directory, std::string& name) {
+// INVALID_HANDLE_VALUE) and name. With a descriptor the file has that access
+// list from the moment it exists, so nobody the replaced file kept out can
+// open it while the new content is written; without one it takes the
+// directory's inherited list, as any new file would.
+HANDLE CreateTemporaryFile(const std::string& directory, std::vector<char>& descriptor, std::string& name) {
   static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   std::random_device seed;
   std::mt19937 random(seed());
   std::uniform_int_distribution<size_t> pick(0, sizeof kLetters - 2);
+  SECURITY_ATTRIBUTES security{sizeof security, descriptor.empty() ? nullptr : descriptor.data(), FALSE};
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = JoinPath(directory, ".tav32-");
     for (int i = 0; i < 8; ++i) name += kLetters[pick(random)];
-    HANDLE h = ::CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = ::CreateFileA(name.c_str(), GENERIC_WRITE, 0, &security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) return h;
   }
   return INVALID_HANDLE_VALUE;
-}
-
-// Gives the temporary file the access-control list of the file it replaces,
-// which a new file does not inherit. Best effort: without the right to read
-// or write it the directory's inherited list stays.
-void TakeOverSecurity(const std::string& original, const std::string& temporary) {
-  DWORD needed = 0;
-  ::GetFileSecurityA(original.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
-  if (needed == 0) return;
-  std::vector<char> descriptor(needed);
-  if (::GetFileSecurityA(original.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), needed, &needed)) {
-    ::SetFileSecurityA(temporary.c_str(), DACL_SECURITY_INFORMATION, descriptor.data());
-  }
 }
 
 bool WriteAndClose(HANDLE h, std::string_view data, int& error) {
@@ -294,14 +297,14 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view data, int& 
   }
   std::string directory = DirectoryPart(path);
   std::string name;
-  HANDLE h = CreateTemporaryFile(directory, name);
+  std::vector<char> accessList = AccessListOf(path);
+  HANDLE h = CreateTemporaryFile(directory, accessList, name);
   if (h == INVALID_HANDLE_VALUE) {
     error = LastError();
     return false;
   }
   bool ok = WriteAndClose(h, data, error);
   if (ok && attributes != INVALID_FILE_ATTRIBUTES) {
-    TakeOverSecurity(path, name);
     // The original's hidden, system and archive marks stay with the file.
     DWORD keep = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
     if (keep != 0) ::SetFileAttributesA(name.c_str(), keep);

@@ -233,24 +233,6 @@ bool UnderWine() { return ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "win
 
 DWORD AttributesOf(const std::string& path) { return ::GetFileAttributesA(path.c_str()); }
 
-// The access list of a path in the system's text form.
-std::string AccessListText(const std::string& path) {
-  DWORD needed = 0;
-  ::GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
-  std::vector<char> descriptor(needed + 1);
-  std::string text;
-  if (needed == 0 || !::GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), needed, &needed)) {
-    return text;
-  }
-  char* converted = nullptr;
-  if (::ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor.data(), SDDL_REVISION_1,
-                                                             DACL_SECURITY_INFORMATION, &converted, nullptr)) {
-    text = converted;
-    ::LocalFree(converted);
-  }
-  return text;
-}
-
 TEST_F(FileOps, WindowsAttributesAreTheSystemsOwnBits) {
   Write("source.txt", "x");
   ASSERT_TRUE(::SetFileAttributesA(Path("source.txt").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
@@ -292,16 +274,16 @@ TEST_F(FileOps, WindowsSecurityCopyCarriesTheAccessList) {
   bool set = ::SetFileSecurityA(Path("source.txt").c_str(), DACL_SECURITY_INFORMATION, descriptor);
   ::LocalFree(descriptor);
   ASSERT_TRUE(set) << ::GetLastError();
-  std::string sourceList = AccessListText(Path("source.txt"));
+  std::string sourceList = test::AccessListText(Path("source.txt"));
   ASSERT_FALSE(sourceList.empty());
-  ASSERT_NE(AccessListText(Path("target.txt")), sourceList);
+  ASSERT_NE(test::AccessListText(Path("target.txt")), sourceList);
 
   SecurityInfo info;
   std::vector<SecurityIssue> issues;
   ASSERT_TRUE(ReadSecurity(Path("source.txt"), false, info, issues));
   WriteSecurity(Path("target.txt"), info, issues);
   EXPECT_TRUE(issues.empty());
-  EXPECT_EQ(AccessListText(Path("target.txt")), sourceList);
+  EXPECT_EQ(test::AccessListText(Path("target.txt")), sourceList);
 }
 
 // Reparse data as the system hands it out: the header, the flags of a

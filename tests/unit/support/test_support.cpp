@@ -6,6 +6,11 @@
 #include <sstream>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#include <sddl.h>
+#endif
+
 namespace tav::test {
 
 TempDir::TempDir() {
@@ -35,5 +40,24 @@ void WriteFile(const std::string& path, const std::string& content) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << content;
 }
+
+#ifdef _WIN32
+std::string AccessListText(const std::string& path) {
+  DWORD needed = 0;
+  ::GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+  std::vector<char> descriptor(needed + 1);
+  std::string text;
+  if (needed == 0 || !::GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), needed, &needed)) {
+    return text;
+  }
+  char* converted = nullptr;
+  if (::ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor.data(), SDDL_REVISION_1,
+                                                             DACL_SECURITY_INFORMATION, &converted, nullptr)) {
+    text = converted;
+    ::LocalFree(converted);
+  }
+  return text;
+}
+#endif
 
 }  // namespace tav::test

@@ -77,4 +77,10 @@ class TempDir {
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
 
+#ifdef _WIN32
+// The access list of a path in the system's text form; empty when it cannot
+// be read.
+std::string AccessListText(const std::string& path);
+#endif
+
 }  // namespace tav::test

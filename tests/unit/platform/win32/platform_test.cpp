@@ -12,6 +12,8 @@
 #include "platform/process.h"
 #include "platform/system.h"
 #include "platform/win32/win32_api.h"
+// After the system header it needs.
+#include <sddl.h>
 #include "test_support.h"
 
 namespace tav::platform {
@@ -94,6 +96,55 @@ TEST(Win32Files, ReplacementKeepsMarksAndLeavesNoTemporaryFile) {
   EXPECT_EQ(EntriesIn(dir.path()), 1u);
   ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   EXPECT_FALSE(ReplaceFileAtomically(dir.file("missing\\f.ini"), "x", error));
+}
+
+// The new content of a file only its owner may read is never readable by
+// others: the temporary file carries the original's access list from the
+// moment it exists, seen here by a second thread while the write goes on.
+TEST(Win32Files, ReplacementIsAsPrivateAsTheOriginalWhileItIsWritten) {
+  test::TempDir dir;
+  std::string path = dir.file("secret.ini");
+  test::WriteFile(path, "old");
+  // Everything for this user, nothing for anyone else (Wine makes it 0600).
+  HANDLE token = nullptr;
+  ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token));
+  alignas(TOKEN_USER) char user[256];
+  DWORD size = 0;
+  bool known = ::GetTokenInformation(token, TokenUser, user, sizeof user, &size);
+  ::CloseHandle(token);
+  char* sid = nullptr;
+  ASSERT_TRUE(known && ::ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid));
+  std::string userOnly = std::string("D:P(A;;FA;;;") + sid + ")";
+  ::LocalFree(sid);
+  PSECURITY_DESCRIPTOR ownerOnly = nullptr;
+  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA(userOnly.c_str(), SDDL_REVISION_1, &ownerOnly,
+                                                                     nullptr));
+  bool set = ::SetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, ownerOnly);
+  ::LocalFree(ownerOnly);
+  ASSERT_TRUE(set);
+  const std::string original = test::AccessListText(path);
+  test::WriteFile(dir.file("plain.ini"), "");
+  ASSERT_NE(original, test::AccessListText(dir.file("plain.ini"))) << "a new file would be as private";
+
+  std::atomic<bool> done{false};
+  std::thread writer([&] {
+    int error = 0;
+    EXPECT_TRUE(ReplaceFileAtomically(path, std::string(64 << 20, 'x'), error)) << error;
+    done = true;
+  });
+  // Looked at once, early: a reader holding the file as it is renamed into
+  // place would make the replacement fail.
+  std::string seen;
+  while (!done && seen.empty()) {
+    WIN32_FIND_DATAA found{};
+    HANDLE find = ::FindFirstFileA(dir.file(".tav32-*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) continue;
+    ::FindClose(find);
+    seen = test::AccessListText(dir.file(found.cFileName));
+  }
+  writer.join();
+  EXPECT_EQ(seen, original) << "the temporary file was never seen, or had another access list";
+  EXPECT_EQ(test::AccessListText(path), original);
 }
 
 // Two updates of files in one directory, whatever case their paths are
