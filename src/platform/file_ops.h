@@ -121,6 +121,8 @@ class StagingDirectory {
 // symbolic links; below them every component must be a real directory.
 // Given a StagingDirectory, it uses that one (which must outlive it) instead
 // of opening the directory itself.
+class SecurityInfo;
+
 class StagedFile {
  public:
   StagedFile() = default;
@@ -129,8 +131,12 @@ class StagedFile {
   StagedFile& operator=(const StagedFile&) = delete;
   ~StagedFile() { Discard(); }
 
-  // A regular temporary file, open for writing (File()).
-  bool CreateFile(const std::string& destination, size_t trustedLength, int& error);
+  // A regular temporary file, open for writing (File()), that nobody but its
+  // creator can open while it is filled: POSIX makes it 0600, Windows gives
+  // it the access list of initial when there is one (the list the finished
+  // copy will carry), else the one it inherits like any new file.
+  bool CreateFile(const std::string& destination, size_t trustedLength, int& error,
+                  const SecurityInfo* initial = nullptr);
   // A symbolic link with the given target as the temporary entry.
   bool CreateLink(const std::string& destination, const std::string& target, size_t trustedLength, int& error);
   File& Data() { return file_; }

@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <new>
+#include <vector>
 
 #include "core/messages.h"
 #include "core/text.h"
@@ -41,69 +42,6 @@ bool ObtainCopyBuffer(SyncContext& ctx) {
 
 void ReportCopyFailure(SyncContext& ctx, const char* text, const std::string& path, int error) {
   SyncError(ctx.st, WithCause(Format(text, path.c_str()), error));
-}
-
-void FinishAndCommit(SyncContext& ctx, platform::StagedFile& staged, const std::string& name,
-                     const std::string& toName, const platform::FileStatus& status) {
-  int error = 0;
-  const platform::DirectoryHandle& to = ctx.Right();
-  const std::string& temporary = staged.TemporaryName();
-  if (!status.isLink) to.SetAttributes(temporary, platform::CopiedAttributes(status, ctx.request.preserve, ctx.newAttributes), error);
-  CopySecurityInfo(ctx, ctx.Left(), name, to, temporary, to.PathOf(toName));
-  to.SetTimes(temporary, status, error);
-  // The user's old file is replaced only by a copy that is safely on disk.
-  bool replacing = to.Exists(toName);
-  if (!staged.Commit(replacing, error)) {
-    ReportCopyFailure(ctx, "File %s could not be copied to.", to.PathOf(toName), error);
-  }
-}
-
-// Opens the destination directory for staging and makes the temporary entry
-// with create(destination); false after a reported failure.
-template <typename Create>
-bool StageIn(SyncContext& ctx, const std::string& destination, Create create) {
-  int error = 0;
-  if (!ctx.staging.OpenIn(ctx.Right(), error) || !create(destination, error)) {
-    ReportCopyFailure(ctx, "File %s could not be copied to.", destination, error);
-    return false;
-  }
-  return true;
-}
-
-void CopyLink(SyncContext& ctx, const std::string& name, const std::string& toName,
-              const platform::FileStatus& status) {
-  int error = 0;
-  std::string target;
-  if (!ctx.Left().ReadLinkTarget(name, target, error)) {
-    ReportCopyFailure(ctx, "File %s could not be copied.", ctx.Left().PathOf(name), error);
-    return;
-  }
-  platform::StagedFile staged(ctx.staging);
-  bool created = StageIn(ctx, ctx.Right().PathOf(toName), [&](const std::string& destination, int& failure) {
-    return staged.CreateLink(destination, target, 0, failure);
-  });
-  if (created) FinishAndCommit(ctx, staged, name, toName, status);
-}
-
-// Copies the data piece by piece; false after a reported failure.
-bool CopyData(SyncContext& ctx, platform::File& from, platform::StagedFile& staged, const std::string& source,
-              const std::string& destination) {
-  platform::PieceCopier copier;
-  for (;;) {
-    bool readFailed = false;
-    int error = 0;
-    long n = copier.CopyPiece(from, staged.Data(), ctx.copyBuffer, kCopyPiece, readFailed, error);
-    if (n == 0) return true;
-    if (n < 0) {
-      if (readFailed) {
-        ReportCopyFailure(ctx, "Failure on reading from file %s.", source, error);
-      } else {
-        ReportCopyFailure(ctx, "Failure on writing to file %s.\nPOSSIBLE DATA LOSS!", destination, error);
-      }
-      return false;
-    }
-    CheckFreeSpace(ctx, static_cast<uint64_t>(n));
-  }
 }
 
 void WarnSecurityUnavailable(SyncContext& ctx) {
@@ -151,6 +89,104 @@ void ReportSecurityIssues(SyncContext& ctx, const std::vector<platform::Security
   }
 }
 
+// The source's security information, read once per copy when the statement
+// copies it: a temporary file is created with it where the system allows
+// (so the copy is never more open than its source while it is filled), and
+// the finished copy is given all of it.
+struct SourceSecurity {
+  platform::SecurityInfo info;
+  std::vector<platform::SecurityIssue> issues;
+  bool readable = false;
+
+  const platform::SecurityInfo* Initial() const { return readable ? &info : nullptr; }
+};
+
+void ReadSourceSecurity(SyncContext& ctx, const platform::DirectoryHandle& from, const std::string& fromName,
+                        SourceSecurity& out) {
+  if (ctx.request.copySecurity) out.readable = from.ReadSecurity(fromName, ctx.request.copyAudit, out.info, out.issues);
+}
+
+void WriteSourceSecurity(SyncContext& ctx, SourceSecurity& security, const std::string& source,
+                         const platform::DirectoryHandle& to, const std::string& toName, const std::string& shownAs) {
+  if (!ctx.request.copySecurity) return;
+  ReportSecurityIssues(ctx, security.issues, source, shownAs);
+  if (!security.readable) return;
+  if (ctx.request.reportOnly) {
+    // Nothing may change: a target that does not exist fails as a real attempt would.
+    if (!to.Exists(toName)) WarnNotSet(ctx, shownAs, platform::LastError());
+    return;
+  }
+  security.issues.clear();
+  to.WriteSecurity(toName, security.info, security.issues);
+  ReportSecurityIssues(ctx, security.issues, source, shownAs);
+}
+
+void FinishAndCommit(SyncContext& ctx, platform::StagedFile& staged, const std::string& name,
+                     const std::string& toName, const platform::FileStatus& status, SourceSecurity& security) {
+  int error = 0;
+  const platform::DirectoryHandle& to = ctx.Right();
+  const std::string& temporary = staged.TemporaryName();
+  if (!status.isLink) to.SetAttributes(temporary, platform::CopiedAttributes(status, ctx.request.preserve, ctx.newAttributes), error);
+  WriteSourceSecurity(ctx, security, ctx.Left().PathOf(name), to, temporary, to.PathOf(toName));
+  to.SetTimes(temporary, status, error);
+  // The user's old file is replaced only by a copy that is safely on disk.
+  bool replacing = to.Exists(toName);
+  if (!staged.Commit(replacing, error)) {
+    ReportCopyFailure(ctx, "File %s could not be copied to.", to.PathOf(toName), error);
+  }
+}
+
+// Opens the destination directory for staging and makes the temporary entry
+// with create(destination); false after a reported failure.
+template <typename Create>
+bool StageIn(SyncContext& ctx, const std::string& destination, Create create) {
+  int error = 0;
+  if (!ctx.staging.OpenIn(ctx.Right(), error) || !create(destination, error)) {
+    ReportCopyFailure(ctx, "File %s could not be copied to.", destination, error);
+    return false;
+  }
+  return true;
+}
+
+void CopyLink(SyncContext& ctx, const std::string& name, const std::string& toName,
+              const platform::FileStatus& status) {
+  int error = 0;
+  std::string target;
+  if (!ctx.Left().ReadLinkTarget(name, target, error)) {
+    ReportCopyFailure(ctx, "File %s could not be copied.", ctx.Left().PathOf(name), error);
+    return;
+  }
+  platform::StagedFile staged(ctx.staging);
+  bool created = StageIn(ctx, ctx.Right().PathOf(toName), [&](const std::string& destination, int& failure) {
+    return staged.CreateLink(destination, target, 0, failure);
+  });
+  if (!created) return;
+  SourceSecurity security;
+  ReadSourceSecurity(ctx, ctx.Left(), name, security);
+  FinishAndCommit(ctx, staged, name, toName, status, security);
+}
+
+// Copies the data piece by piece; false after a reported failure.
+bool CopyData(SyncContext& ctx, platform::File& from, platform::StagedFile& staged, const std::string& source,
+              const std::string& destination) {
+  platform::PieceCopier copier;
+  for (;;) {
+    bool readFailed = false;
+    int error = 0;
+    long n = copier.CopyPiece(from, staged.Data(), ctx.copyBuffer, kCopyPiece, readFailed, error);
+    if (n == 0) return true;
+    if (n < 0) {
+      if (readFailed) {
+        ReportCopyFailure(ctx, "Failure on reading from file %s.", source, error);
+      } else {
+        ReportCopyFailure(ctx, "Failure on writing to file %s.\nPOSSIBLE DATA LOSS!", destination, error);
+      }
+      return false;
+    }
+    CheckFreeSpace(ctx, static_cast<uint64_t>(n));
+  }
+}
+
 }  // namespace
 
 void CheckFreeSpace(SyncContext& ctx, uint64_t bytes) {
@@ -186,12 +222,14 @@ void CopyOneFile(SyncContext& ctx, const std::string& name, const std::string& t
     return;
   }
   std::string destination = ctx.Right().PathOf(toName);
+  SourceSecurity security;
+  ReadSourceSecurity(ctx, from, name, security);
   platform::StagedFile staged(ctx.staging);
   bool created = StageIn(ctx, destination, [&](const std::string& path, int& failure) {
-    return staged.CreateFile(path, 0, failure);
+    return staged.CreateFile(path, 0, failure, security.Initial());
   });
   if (!created || !CopyData(ctx, data, staged, source, destination)) return;
-  FinishAndCommit(ctx, staged, name, toName, status);
+  FinishAndCommit(ctx, staged, name, toName, status, security);
 }
 
 void DeleteOneFile(SyncContext& ctx, const std::string& name) {
@@ -227,21 +265,9 @@ bool MakeDestinationDirectories(SyncContext& ctx) {
 
 void CopySecurityInfo(SyncContext& ctx, const platform::DirectoryHandle& from, const std::string& fromName,
                       const platform::DirectoryHandle& to, const std::string& toName, const std::string& shownAs) {
-  if (!ctx.request.copySecurity) return;
-  platform::SecurityInfo info;
-  std::vector<platform::SecurityIssue> issues;
-  std::string source = from.PathOf(fromName);
-  bool readable = from.ReadSecurity(fromName, ctx.request.copyAudit, info, issues);
-  ReportSecurityIssues(ctx, issues, source, shownAs);
-  if (!readable) return;
-  if (ctx.request.reportOnly) {
-    // Nothing may change: a target that does not exist fails as a real attempt would.
-    if (!to.Exists(toName)) WarnNotSet(ctx, shownAs, platform::LastError());
-    return;
-  }
-  issues.clear();
-  to.WriteSecurity(toName, info, issues);
-  ReportSecurityIssues(ctx, issues, source, shownAs);
+  SourceSecurity security;
+  ReadSourceSecurity(ctx, from, fromName, security);
+  WriteSourceSecurity(ctx, security, from.PathOf(fromName), to, toName, shownAs);
 }
 
 }  // namespace tav::sync

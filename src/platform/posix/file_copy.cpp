@@ -234,7 +234,8 @@ bool StagedFile::CreateEntry(const std::string& destination, size_t trustedLengt
   return false;
 }
 
-bool StagedFile::CreateFile(const std::string& destination, size_t trustedLength, int& error) {
+bool StagedFile::CreateFile(const std::string& destination, size_t trustedLength, int& error,
+                            const SecurityInfo* /*initial*/) {
   return CreateEntry(
       destination, trustedLength,
       [this](intptr_t directory, const std::string& name) {

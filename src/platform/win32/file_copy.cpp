@@ -226,11 +226,15 @@ bool StagedFile::CreateEntry(const std::string& destination, size_t trustedLengt
   return false;
 }
 
-bool StagedFile::CreateFile(const std::string& destination, size_t trustedLength, int& error) {
+bool StagedFile::CreateFile(const std::string& destination, size_t trustedLength, int& error,
+                            const SecurityInfo* initial) {
+  SECURITY_DESCRIPTOR accessList;
+  SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
+  if (initial != nullptr && AccessListOnly(*initial, accessList)) security.lpSecurityDescriptor = &accessList;
   return CreateEntry(
       destination, trustedLength,
-      [this](intptr_t, const std::string& path) {
-        HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+      [this, &security](intptr_t, const std::string& path) {
+        HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &security,
                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         file_ = FileOf(handle);
         return file_.IsOpen();

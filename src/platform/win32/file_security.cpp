@@ -74,6 +74,23 @@ struct SecurityInfo::Data {
 SecurityInfo::SecurityInfo() : data_(std::make_unique<Data>()) {}
 SecurityInfo::~SecurityInfo() = default;
 
+bool AccessListOnly(const SecurityInfo& info, SECURITY_DESCRIPTOR& out) {
+  const std::vector<char>& descriptor = info.Get().descriptor;
+  if (descriptor.empty()) return false;
+  auto* source = const_cast<char*>(descriptor.data());
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL list = nullptr;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  if (!::GetSecurityDescriptorDacl(source, &present, &list, &defaulted) || !present ||
+      !::GetSecurityDescriptorControl(source, &control, &revision) ||
+      !::InitializeSecurityDescriptor(&out, SECURITY_DESCRIPTOR_REVISION) ||
+      !::SetSecurityDescriptorDacl(&out, TRUE, list, FALSE)) {
+    return false;
+  }
+  return ::SetSecurityDescriptorControl(&out, SE_DACL_PROTECTED, control & SE_DACL_PROTECTED) != 0;
+}
+
 bool SetAttributes(const std::string& path, uint32_t attributes, int& error) {
   DWORD current = ::GetFileAttributesA(path.c_str());
   if (current == INVALID_FILE_ATTRIBUTES) {

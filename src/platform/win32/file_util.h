@@ -35,6 +35,11 @@ inline bool IsLinkPath(const std::string& path, DWORD attributes) {
 // Attributes with a link's directory bit dropped: the engine treats a link as
 // an entry of its own, never as the directory it may point to.
 DWORD ListedAttributes(DWORD attributes, bool isLink);
+// Makes out an absolute descriptor holding only the access list of info (and
+// whether it is protected from inheritance), pointing into info; no owner, so
+// that a file can be created with it without any privilege. False when info
+// carries no access list.
+bool AccessListOnly(const SecurityInfo& info, SECURITY_DESCRIPTOR& out);
 // Clears the read-only attribute of a path; true when it was set and is now
 // cleared (old tells the attributes to restore).
 bool ClearReadOnly(const std::string& path, DWORD& old);

@@ -286,6 +286,28 @@ TEST_F(FileOps, WindowsSecurityCopyCarriesTheAccessList) {
   EXPECT_EQ(test::AccessListText(Path("target.txt")), sourceList);
 }
 
+// A copy of a file only its owner may open is as closed while it is filled:
+// the temporary is created with the source's access list, not the one a new
+// file would inherit.
+TEST_F(FileOps, WindowsStagedCopyStartsWithTheSourcesAccessList) {
+  Write("source.txt", "secret");
+  ASSERT_TRUE(test::LetOnlyThisUserIn(Path("source.txt")));
+  std::string sourceList = test::AccessListText(Path("source.txt"));
+  Write("plain.txt", "");
+  ASSERT_NE(test::AccessListText(Path("plain.txt")), sourceList);
+
+  SecurityInfo info;
+  std::vector<SecurityIssue> issues;
+  ASSERT_TRUE(ReadSecurity(Path("source.txt"), false, info, issues));
+  StagedFile staged;
+  int error = 0;
+  ASSERT_TRUE(staged.CreateFile(Path("dest.txt"), temp_.path().size(), error, &info)) << error;
+  EXPECT_EQ(test::AccessListText(staged.TemporaryPath()), sourceList);
+  StagedFile open;
+  ASSERT_TRUE(open.CreateFile(Path("dest.txt"), temp_.path().size(), error)) << error;
+  EXPECT_EQ(test::AccessListText(open.TemporaryPath()), test::AccessListText(Path("plain.txt")));
+}
+
 // Reparse data as the system hands it out: the header, the flags of a
 // symbolic link, then the substitute and the printed name.
 std::string ReparseData(DWORD tag, const std::wstring& substitute, const std::wstring& print) {

@@ -58,6 +58,26 @@ std::string AccessListText(const std::string& path) {
   }
   return text;
 }
+
+bool LetOnlyThisUserIn(const std::string& path) {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  alignas(TOKEN_USER) char user[256];
+  DWORD size = 0;
+  bool known = ::GetTokenInformation(token, TokenUser, user, sizeof user, &size);
+  ::CloseHandle(token);
+  char* sid = nullptr;
+  if (!known || !::ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid)) return false;
+  std::string text = std::string("D:P(A;;FA;;;") + sid + ")";
+  ::LocalFree(sid);
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(text.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+    return false;
+  }
+  bool set = ::SetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor);
+  ::LocalFree(descriptor);
+  return set;
+}
 #endif
 
 }  // namespace tav::test

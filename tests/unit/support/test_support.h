@@ -81,6 +81,9 @@ void WriteFile(const std::string& path, const std::string& content);
 // The access list of a path in the system's text form; empty when it cannot
 // be read.
 std::string AccessListText(const std::string& path);
+// Gives path an access list that lets this user do everything and nobody
+// else anything (Wine turns it into mode 0600).
+bool LetOnlyThisUserIn(const std::string& path);
 #endif
 
 }  // namespace tav::test

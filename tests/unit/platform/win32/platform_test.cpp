@@ -12,8 +12,6 @@
 #include "platform/process.h"
 #include "platform/system.h"
 #include "platform/win32/win32_api.h"
-// After the system header it needs.
-#include <sddl.h>
 #include "test_support.h"
 
 namespace tav::platform {
@@ -105,23 +103,7 @@ TEST(Win32Files, ReplacementIsAsPrivateAsTheOriginalWhileItIsWritten) {
   test::TempDir dir;
   std::string path = dir.file("secret.ini");
   test::WriteFile(path, "old");
-  // Everything for this user, nothing for anyone else (Wine makes it 0600).
-  HANDLE token = nullptr;
-  ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token));
-  alignas(TOKEN_USER) char user[256];
-  DWORD size = 0;
-  bool known = ::GetTokenInformation(token, TokenUser, user, sizeof user, &size);
-  ::CloseHandle(token);
-  char* sid = nullptr;
-  ASSERT_TRUE(known && ::ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid));
-  std::string userOnly = std::string("D:P(A;;FA;;;") + sid + ")";
-  ::LocalFree(sid);
-  PSECURITY_DESCRIPTOR ownerOnly = nullptr;
-  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA(userOnly.c_str(), SDDL_REVISION_1, &ownerOnly,
-                                                                     nullptr));
-  bool set = ::SetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, ownerOnly);
-  ::LocalFree(ownerOnly);
-  ASSERT_TRUE(set);
+  ASSERT_TRUE(test::LetOnlyThisUserIn(path));
   const std::string original = test::AccessListText(path);
   test::WriteFile(dir.file("plain.ini"), "");
   ASSERT_NE(original, test::AccessListText(dir.file("plain.ini"))) << "a new file would be as private";
