@@ -1,8 +1,8 @@
 // The About box, with the hidden picture behind its Dismiss button, and the
 // painter of the etched frames that the About box and the status dialog
 // share.
-#include "ui/win32/gui_state.h"
 #include "ui/picture.h"
+#include "ui/win32/gui_state.h"
 
 namespace tav::windows {
 namespace {

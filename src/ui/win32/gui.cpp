@@ -16,8 +16,8 @@
 #include <thread>
 
 #include "platform/console.h"
-#include "ui/win32/gui_state.h"
 #include "ui/picture.h"
+#include "ui/win32/gui_state.h"
 
 namespace tav::windows {
 

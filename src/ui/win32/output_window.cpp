@@ -12,8 +12,8 @@
 #include <new>
 #include <string>
 
-#include "ui/win32/gui_state.h"
 #include "ui/output_view.h"
+#include "ui/win32/gui_state.h"
 
 namespace tav::windows {
 

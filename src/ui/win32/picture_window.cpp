@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "ui/win32/gui_state.h"
 #include "ui/picture.h"
+#include "ui/win32/gui_state.h"
 
 namespace tav::windows {
 namespace {
