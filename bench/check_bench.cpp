@@ -13,8 +13,8 @@
 #include <fstream>
 #include <string>
 
-#include "run/check.h"
 #include "core/state.h"
+#include "run/check.h"
 #include "ui/terminal/console_ui.h"
 
 namespace {

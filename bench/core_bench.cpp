@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
-#include "run/run.h"
 #include "core/state.h"
+#include "run/run.h"
 #include "ui/terminal/console_ui.h"
 
 namespace {

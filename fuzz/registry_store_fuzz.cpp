@@ -10,9 +10,9 @@
 
 #include "fuzz_support.h"
 #include "platform/code_page.h"
-#include "registry/store/format.h"
-#include "platform/unicode.h"
 #include "platform/registry.h"
+#include "platform/unicode.h"
+#include "registry/store/format.h"
 
 namespace tav::fuzz {
 namespace {

@@ -8,11 +8,11 @@
 #include <optional>
 #include <string>
 
-#include "run/commands.h"
 #include "core/state.h"
 #include "fuzz_support.h"
 #include "parse/arguments.h"
 #include "parse/condition.h"
+#include "run/commands.h"
 #include "sync/records.h"
 
 namespace tav::fuzz {

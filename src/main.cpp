@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "run/startup.h"
-#include "core/version.h"
 #include "core/state.h"
+#include "core/version.h"
 #include "platform/console.h"
+#include "run/startup.h"
 #include "ui/gui.h"
 #include "ui/terminal/console_ui.h"
 #include "ui/window_ui.h"

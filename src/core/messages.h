@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "core/state.h"
-#include "core/version.h"
 #include "core/text_width.h"
+#include "core/version.h"
 
 namespace tav {
 

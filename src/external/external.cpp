@@ -5,10 +5,10 @@
 
 #include "core/messages.h"
 #include "core/text.h"
+#include "core/user_interface.h"
 #include "platform/code_page.h"
 #include "platform/fs.h"
 #include "platform/process.h"
-#include "core/user_interface.h"
 
 namespace tav {
 

@@ -3,8 +3,8 @@
 // the left operand.
 #include <algorithm>
 
-#include "core/messages.h"
 #include "core/expand.h"
+#include "core/messages.h"
 #include "core/text.h"
 #include "parse/condition.h"
 #include "platform/registry.h"

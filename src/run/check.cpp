@@ -6,8 +6,8 @@
 
 #include "core/messages.h"
 #include "core/text.h"
-#include "platform/console.h"
 #include "core/user_interface.h"
+#include "platform/console.h"
 
 namespace tav {
 

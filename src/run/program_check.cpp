@@ -20,12 +20,12 @@
 #include "core/messages.h"
 #include "core/statements.h"
 #include "core/text.h"
-#include "run/check.h"
-#include "run/commands.h"
-#include "run/run.h"
 #include "external/external.h"
 #include "parse/if_statement.h"
 #include "platform/process.h"
+#include "run/check.h"
+#include "run/commands.h"
+#include "run/run.h"
 
 namespace tav {
 

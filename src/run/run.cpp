@@ -1,16 +1,16 @@
 #include "run/run.h"
 
-#include "run/commands.h"
 #include "core/lines.h"
 #include "core/messages.h"
 #include "core/text.h"
+#include "core/user_interface.h"
 #include "external/external.h"
 #include "parse/arguments.h"
 #include "platform/registry.h"
-#include "run/report.h"
 #include "platform/system.h"
 #include "registry/registry.h"
-#include "core/user_interface.h"
+#include "run/commands.h"
+#include "run/report.h"
 
 namespace tav {
 

@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <new>
 
-#include "run/check.h"
 #include "core/messages.h"
-#include "run/run.h"
 #include "core/text.h"
+#include "core/user_interface.h"
 #include "ini/profile.h"
 #include "platform/fs.h"
 #include "platform/process.h"
 #include "platform/system.h"
-#include "core/user_interface.h"
+#include "run/check.h"
+#include "run/run.h"
 
 namespace tav {
 

@@ -6,11 +6,11 @@
 
 #include "core/messages.h"
 #include "core/text.h"
+#include "core/user_interface.h"
 #include "platform/directory_handle.h"
 #include "platform/file_ops.h"
 #include "sync/paths.h"
 #include "sync/reports.h"
-#include "core/user_interface.h"
 
 namespace tav::sync {
 

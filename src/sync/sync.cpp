@@ -3,6 +3,7 @@
 #include "core/check_report.h"
 #include "core/messages.h"
 #include "core/text.h"
+#include "core/user_interface.h"
 #include "platform/file_ops.h"
 #include "sync/matchers.h"
 #include "sync/paths.h"
@@ -10,7 +11,6 @@
 #include "sync/reports.h"
 #include "sync/tree_operations.h"
 #include "sync/walk.h"
-#include "core/user_interface.h"
 
 namespace tav::sync {
 

@@ -1,12 +1,12 @@
 #include "sync/tree_operations.h"
 
+#include "core/user_interface.h"
 #include "platform/file_ops.h"
 #include "sync/file_operations.h"
 #include "sync/matchers.h"
 #include "sync/paths.h"
 #include "sync/reports.h"
 #include "sync/scan.h"
-#include "core/user_interface.h"
 
 namespace tav::sync {
 

@@ -1,6 +1,7 @@
 #include "sync/walk.h"
 
 #include "core/text.h"
+#include "core/user_interface.h"
 #include "platform/file_ops.h"
 #include "sync/file_operations.h"
 #include "sync/paths.h"
@@ -8,7 +9,6 @@
 #include "sync/scan.h"
 #include "sync/time_rule.h"
 #include "sync/tree_operations.h"
-#include "core/user_interface.h"
 
 namespace tav::sync {
 

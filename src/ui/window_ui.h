@@ -11,10 +11,10 @@
 #include <mutex>
 
 #include "core/state.h"
+#include "core/user_interface.h"
 #include "ui/abort_gate.h"
 #include "ui/gui.h"
 #include "ui/typed_keys.h"
-#include "core/user_interface.h"
 
 namespace tav {
 

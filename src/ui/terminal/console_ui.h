@@ -15,12 +15,12 @@
 #include <thread>
 
 #include "core/state.h"
-#include "ui/abort_gate.h"
+#include "core/user_interface.h"
 #include "platform/terminal.h"
+#include "ui/abort_gate.h"
 #include "ui/terminal/output_pane.h"
 #include "ui/terminal/status_area.h"
 #include "ui/typed_keys.h"
-#include "core/user_interface.h"
 
 namespace tav {
 

@@ -1,9 +1,9 @@
 // Argument arrays of the statements read by the generic readers.
 #include <gtest/gtest.h>
 
+#include "parse/arguments.h"
 #include "run/commands.h"
 #include "run/run.h"
-#include "parse/arguments.h"
 #include "test_support.h"
 
 namespace tav {

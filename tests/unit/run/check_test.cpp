@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 
-#include "run/check.h"
 #include "core/messages.h"
+#include "run/check.h"
 #include "test_support.h"
 
 namespace tav {

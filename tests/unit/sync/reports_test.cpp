@@ -6,8 +6,8 @@
 #include <optional>
 
 #include "core/messages.h"
-#include "platform/system.h"
 #include "path_support.h"
+#include "platform/system.h"
 #include "sync/paths.h"
 #include "sync/reports.h"
 #include "sync/walk.h"

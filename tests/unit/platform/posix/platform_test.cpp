@@ -7,8 +7,8 @@
 #include <cstdlib>
 
 #include "platform/fs.h"
-#include "platform/process.h"
 #include "platform/posix/posix_util.h"
+#include "platform/process.h"
 #include "test_support.h"
 
 namespace tav::platform {

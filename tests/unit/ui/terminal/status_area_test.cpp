@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "core/messages.h"
+#include "core/user_interface.h"
 #include "platform/terminal.h"
 #include "ui/terminal/output_pane.h"
 #include "ui/terminal/status_area.h"
-#include "core/user_interface.h"
 
 namespace tav {
 namespace {
