@@ -68,6 +68,15 @@ bool AwaitExit(InterpreterState& st, platform::ChildProcess& child, int& exitCod
   return true;
 }
 
+// What a command changes is not known: that it runs (or would) counts as a
+// change of the report.
+void RecordCommand(InterpreterState& st, const std::string& line) {
+  Change change;
+  change.kind = "command";
+  change.target = line;
+  st.report.AddChange(std::move(change));
+}
+
 // A dry run shows the command line instead of running it, and counts it as
 // ending with exit code 0. What it would have done cannot be known, so the
 // first one says that what follows may differ.
@@ -79,10 +88,7 @@ bool PlanExternalCommand(InterpreterState& st, const std::string& line) {
                             kInfoMarker));
   }
   PrintMessage(st, Format("%cWHATIF: would run: %s\n", kInfoMarker, line.c_str()));
-  Change change;
-  change.kind = "command";
-  change.target = line;
-  st.report.AddChange(std::move(change));
+  RecordCommand(st, line);
   return true;
 }
 
@@ -128,11 +134,7 @@ bool RunExternalChild(InterpreterState& st, const platform::ChildCommand& comman
     ReportError(st, kErrFileAccess);
     return false;
   }
-  // What the command changed is not known: that it ran counts as a change.
-  Change change;
-  change.kind = "command";
-  change.target = command.line;
-  st.report.AddChange(std::move(change));
+  RecordCommand(st, command.line);
   return true;
 }
 

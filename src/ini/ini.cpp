@@ -45,28 +45,14 @@ bool ReportWriteFailure(InterpreterState& st, const std::string& path, int error
   return false;
 }
 
-// Whether the update lock is held; reports why when it is not.
-bool LockTaken(InterpreterState& st, const platform::UpdateLock& lock, const std::string& path) {
-  return lock.Held() || ReportWriteFailure(st, path, lock.Error());
-}
-
-// The outcome of a profile write that returned false: a failure of the
-// system is reported; otherwise the edit did not apply, and notApplied (a
-// statement error) is set.
-bool WriteRefused(InterpreterState& st, const std::string& path, int notApplied) {
-  int error = platform::LastError();
-  if (error != 0) return ReportWriteFailure(st, path, error);
-  st.errorCode = notApplied;
-  return false;
-}
-
-// The update lock of a file, held from its read to its write. A dry run
-// takes none: it writes nothing, and taking the lock may create the file.
+// The update lock of a file, held from its read to its write; a lock that
+// cannot be taken is reported. A dry run takes none: it writes nothing, and
+// taking the lock may create the file.
 class FileLock {
  public:
   FileLock(InterpreterState& st, const std::string& path) {
     if (!st.options.whatIf) lock_.emplace(path, LockWaitOf(st));
-    taken_ = !lock_ || LockTaken(st, *lock_, path);
+    taken_ = !lock_ || lock_->Held() || ReportWriteFailure(st, path, lock_->Error());
   }
   bool Taken() const { return taken_; }
   const platform::UpdateLock* Held() const { return lock_ ? &*lock_ : nullptr; }
@@ -76,11 +62,13 @@ class FileLock {
   bool taken_ = false;
 };
 
-// The outcome of a write: in a dry run a planned write that does not apply
-// sets notApplied; a real one is told apart by WriteRefused.
+// The outcome of a write. A real write that failed for a reason of the
+// system is reported; otherwise (always in a dry run) the edit did not
+// apply, and notApplied (a statement error) is set.
 bool Written(InterpreterState& st, const std::string& path, bool ok, int notApplied) {
   if (ok) return true;
-  if (!st.options.whatIf) return WriteRefused(st, path, notApplied);
+  int error = st.options.whatIf ? 0 : platform::LastError();
+  if (error != 0) return ReportWriteFailure(st, path, error);
   st.errorCode = notApplied;
   return false;
 }

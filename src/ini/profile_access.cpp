@@ -22,11 +22,16 @@ const PlannedChanges::File* PlannedFile(const InterpreterState& st, const std::s
   return it == st.plan.files.end() ? nullptr : &it->second;
 }
 
+// What a planned file holds: nothing when it is planned away.
+std::string PlannedBytes(const PlannedChanges::File& planned) {
+  return planned.exists ? planned.bytes.value_or(std::string()) : std::string();
+}
+
 // The file's bytes as the statement sees them; false when it does not exist.
 bool LoadCurrent(const InterpreterState& st, const std::string& path, std::string& bytes) {
   bytes.clear();
   if (const PlannedChanges::File* planned = PlannedFile(st, path)) {
-    bytes = planned->bytes.value_or(std::string());
+    bytes = PlannedBytes(*planned);
     return planned->exists;
   }
   return platform::ReadWholeFile(path, bytes);
@@ -86,14 +91,14 @@ size_t ReadSectionOf(InterpreterState& st, const std::string& path, std::string_
                      std::span<char> buffer) {
   const PlannedChanges::File* planned = PlannedFile(st, path);
   if (planned == nullptr) return platform::ProfileReadSection(path, section, buffer);
-  return SectionFromBytes(planned->exists ? planned->bytes.value_or("") : "", section, buffer);
+  return SectionFromBytes(PlannedBytes(*planned), section, buffer);
 }
 
 size_t ReadStringOf(InterpreterState& st, const std::string& path, std::string_view section, std::string_view key,
                     std::string_view fallback, std::span<char> buffer) {
   const PlannedChanges::File* planned = PlannedFile(st, path);
   if (planned == nullptr) return platform::ProfileReadString(path, section, key, fallback, buffer);
-  return StringFromBytes(planned->exists ? planned->bytes.value_or("") : "", section, key, fallback, buffer);
+  return StringFromBytes(PlannedBytes(*planned), section, key, fallback, buffer);
 }
 
 bool WriteSectionOf(InterpreterState& st, const std::string& path, std::string_view section, const char* text,

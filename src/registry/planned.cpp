@@ -7,6 +7,7 @@
 #include "platform/registry.h"
 #include "registry/key_path.h"
 #include "registry/registry.h"
+#include "registry/value_data.h"
 
 namespace tav::registry {
 
@@ -189,25 +190,6 @@ bool PlanDeleteKey(InterpreterState& st, const std::string& computer, const std:
   PlanDelete(st, full);
   RecordKeyChange(st, full, false);
   return true;
-}
-
-std::string TypeName(uint32_t type) {
-  switch (type) {
-    case platform::kRegSz:
-      return "REG_SZ";
-    case platform::kRegExpandSz:
-      return "REG_EXPAND_SZ";
-    case platform::kRegBinary:
-      return "REG_BINARY";
-    case platform::kRegDword:
-      return "REG_DWORD";
-    case platform::kRegDwordBigEndian:
-      return "REG_DWORD_BIG_ENDIAN";
-    case platform::kRegMultiSz:
-      return "REG_MULTI_SZ";
-    default:
-      return Format("REG_TYPE_%u", type);
-  }
 }
 
 std::string DataText(uint32_t type, const std::vector<uint8_t>& data) {

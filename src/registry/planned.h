@@ -28,10 +28,9 @@ bool PlanSetValue(InterpreterState& st, const std::string& name, uint32_t type, 
 bool PlanDeleteValue(InterpreterState& st, const std::string& name);
 bool PlanDeleteKey(InterpreterState& st, const std::string& computer, const std::string& path);
 
-// A value's type and data as a report shows them: "REG_SZ" and the text,
-// "REG_DWORD" and 0x0000002a, "REG_MULTI_SZ" and the strings one a line,
-// others as hexadecimal bytes.
-std::string TypeName(uint32_t type);
+// A value's data as a report shows it (its type by TypeName): the text of
+// "REG_SZ", 0x0000002a for "REG_DWORD", the strings of "REG_MULTI_SZ" one a
+// line, others as hexadecimal bytes.
 std::string DataText(uint32_t type, const std::vector<uint8_t>& data);
 // Records a change of the current key's value (before or after absent when
 // the value was not or is no longer there) and, under WHATIF, shows it.

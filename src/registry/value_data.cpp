@@ -11,12 +11,12 @@ namespace tav::registry {
 
 namespace {
 
-struct TypeName {
+struct NamedType {
   const char* name;
   uint32_t type;
 };
 
-constexpr std::array<TypeName, 7> kTypeNames = {{
+constexpr std::array<NamedType, 7> kTypeNames = {{
     {"REG_SZ", platform::kRegSz},
     {"REG_EXPAND_SZ", platform::kRegExpandSz},
     {"REG_MULTI_SZ", platform::kRegMultiSz},
@@ -100,8 +100,15 @@ bool ParseByteList(std::string_view text, std::vector<uint8_t>& data) {
 
 }  // namespace
 
+std::string TypeName(uint32_t type) {
+  for (const auto& entry : kTypeNames) {
+    if (entry.type == type) return entry.name;
+  }
+  return "REG_TYPE_" + std::to_string(type);
+}
+
 std::optional<uint32_t> LookUpValueType(std::string_view typeName) {
-  for (const TypeName& entry : kTypeNames) {
+  for (const NamedType& entry : kTypeNames) {
     if (EqualsNoCase(typeName, entry.name)) return entry.type;
   }
   return std::nullopt;

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/messages.h"
+#include "platform/unicode.h"
 
 namespace tav {
 
@@ -20,15 +21,6 @@ std::string Hex(std::string_view bytes) {
   return out;
 }
 
-bool IsUtf8(const std::string& text) {
-  try {
-    (void)Json(text).dump();
-    return true;
-  } catch (const Json::type_error&) {
-    return false;
-  }
-}
-
 // Puts text under name. Text that is not UTF-8 (a code page's own
 // characters) is written with U+FFFD for what does not decode, and its exact
 // bytes in hexadecimal under name + "_hex", so that nothing is lost.
@@ -38,7 +30,7 @@ void PutText(Json& object, const std::string& name, const std::optional<std::str
     return;
   }
   object[name] = *text;
-  if (!IsUtf8(*text)) object[name + "_hex"] = Hex(*text);
+  if (!platform::unicode::IsValidUtf8(*text)) object[name + "_hex"] = Hex(*text);
 }
 
 // One line of the file; what does not decode becomes U+FFFD (the exact

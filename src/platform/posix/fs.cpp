@@ -295,18 +295,9 @@ bool ReadFileFrom(const std::string& path, uint64_t offset, std::string& bytes, 
     return false;
   }
   identity = IdentityOfStatus(info);
-  char buffer[65536];
-  for (auto at = static_cast<off_t>(offset);;) {
-    ssize_t n = ::pread(fd, buffer, sizeof buffer, at);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      error = errno;
-      return false;
-    }
-    if (n == 0) return true;
-    bytes.append(buffer, static_cast<size_t>(n));
-    at += n;
-  }
+  if (ReadAllFrom(fd, offset, bytes)) return true;
+  error = errno;
+  return false;
 }
 
 bool AppendDurably(const std::string& path, std::string_view data, bool create, const std::string& likeFile,

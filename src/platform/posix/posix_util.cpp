@@ -4,8 +4,6 @@
 
 #include <cerrno>
 
-
-
 namespace tav::platform {
 
 std::string DirectoryOf(const std::string& path) {
@@ -27,6 +25,19 @@ bool WriteAll(int fd, const void* data, size_t size) {
     size -= static_cast<size_t>(n);
   }
   return true;
+}
+
+bool ReadAllFrom(int fd, uint64_t offset, std::string& out) {
+  out.clear();
+  char buffer[65536];
+  for (auto at = static_cast<off_t>(offset);;) {
+    ssize_t n = ::pread(fd, buffer, sizeof buffer, at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    out.append(buffer, static_cast<size_t>(n));
+    at += n;
+  }
 }
 
 uint64_t ToFileTime(const struct timespec& time) {

@@ -16,6 +16,9 @@ namespace tav::platform {
 std::string DirectoryOf(const std::string& path);
 // Writes all bytes, retrying after interruptions and short writes.
 bool WriteAll(int fd, const void* data, size_t size);
+// Reads an open file from offset to its end, whatever its position, retrying
+// after interruptions; false with errno set on a failure.
+bool ReadAllFrom(int fd, uint64_t offset, std::string& out);
 // A stat time as a file time (100-ns units since 1601-01-01).
 uint64_t ToFileTime(const struct timespec& time);
 // The find data of an entry from lstat (a link is described as itself).

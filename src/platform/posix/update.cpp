@@ -106,19 +106,6 @@ void SyncDirectory(const Place& place) {
   if (opened.IsOpen()) ::fsync(Fd(opened));
 }
 
-bool ReadAllFrom(int fd, std::string& out) {
-  out.clear();
-  char buffer[65536];
-  for (off_t offset = 0;;) {
-    ssize_t n = ::pread(fd, buffer, sizeof buffer, offset);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) return true;
-    out.append(buffer, static_cast<size_t>(n));
-    offset += n;
-  }
-}
-
 // Puts data into an open file in place of its content and flushes it.
 bool OverwriteWith(int fd, std::string_view data) {
   for (size_t done = 0; done < data.size();) {
@@ -145,7 +132,7 @@ void RestoreLeftBackup(const Place& place, int target) {
   struct stat file {};
   std::string bytes;
   if (!copy.IsOpen() || ::fstat(Fd(copy), &info) != 0 || !IsOwnSingleFile(info) || ::fstat(target, &file) != 0 ||
-      !ReadAllFrom(Fd(copy), bytes) || bytes.rfind(kBackupMarker, 0) != 0) {
+      !ReadAllFrom(Fd(copy), 0, bytes) || bytes.rfind(kBackupMarker, 0) != 0) {
     return;
   }
   const std::string marker = BackupMarker(file);
@@ -244,7 +231,7 @@ bool UpdateInPlace(const Place& place, std::string_view data, int& error) {
   File target(::openat(directory, place.name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   struct stat info {};
   std::string old;
-  if (!target.IsOpen() || ::fstat(Fd(target), &info) != 0 || !ReadAllFrom(Fd(target), old)) {
+  if (!target.IsOpen() || ::fstat(Fd(target), &info) != 0 || !ReadAllFrom(Fd(target), 0, old)) {
     error = errno;
     return false;
   }

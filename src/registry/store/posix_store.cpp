@@ -483,6 +483,13 @@ class Store {
     return kRegOk;
   }
 
+  // Whether a journal is the one whose records were applied, at most grown
+  // since: the same file, no shorter than what was applied of it.
+  static bool GrewFrom(const FileIdentity& journal, const LoadedFile& loaded) {
+    return journal.exists && journal.device == loaded.journalIdentity.device &&
+           journal.number == loaded.journalIdentity.number && journal.size >= loaded.used;
+  }
+
   // Whether the tree kept for the file is still the file's, so that only the
   // journal's new records are to be read: two looks at the files' identities.
   bool Continues(const std::string& file, const LoadedFile& loaded) {
@@ -491,9 +498,7 @@ class Store {
     switch (loaded.journal) {
       case JournalState::None: return true;
       case JournalState::Ignored: return journal == loaded.journalIdentity;
-      case JournalState::Applied:
-        return journal.exists && journal.device == loaded.journalIdentity.device &&
-               journal.number == loaded.journalIdentity.number && journal.size >= loaded.used;
+      case JournalState::Applied: return GrewFrom(journal, loaded);
     }
     return false;
   }
@@ -532,9 +537,7 @@ class Store {
       files_.erase(file);
       return IoFailure(journal, "read", readError);
     }
-    if (loaded.journal == JournalState::Applied &&
-        (!identity.exists || identity.device != loaded.journalIdentity.device ||
-         identity.number != loaded.journalIdentity.number || identity.size < loaded.used)) {
+    if (loaded.journal == JournalState::Applied && !GrewFrom(identity, loaded)) {
       return Reload(file);  // replaced since: a checkpoint came between
     }
     loaded.journalIdentity = identity;
